@@ -1,0 +1,7 @@
+// The native build has no symbol handler: call-stack texts are empty, as on
+// Windows when the handler failed to start.
+#include "CallStack.h"
+
+std::string CallStackText() { return std::string(); }
+std::string LastErrorText() { return std::string(); }
+bool IsSymbolHandlerReady() { return false; }

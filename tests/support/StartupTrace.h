@@ -1,0 +1,19 @@
+// Checks of the globals' construction and teardown order. The teardown runs
+// after main returns, so the order is read from a child run of the test
+// program itself, which writes its record at the very end of its exit.
+#pragma once
+#include <string>
+#include <vector>
+
+struct TracedEvent {
+  int row;
+  bool built;
+  std::string name;
+};
+
+// Runs this test program again with only the given (empty) test selected and
+// returns the events its globals recorded.
+std::vector<TracedEvent> TraceStartupInChild(const std::string& emptyTestFilter);
+
+// The name each row of the start-up table has.
+const char* StartupRowName(int row);
