@@ -7,7 +7,7 @@ set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
 build=$top/build
-jobs=$(nproc)
+jobs=${QV_JOBS:-$(nproc)}
 
 tools/setup.sh
 

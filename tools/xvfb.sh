@@ -1,15 +1,16 @@
-# Sourced by the run scripts: start_xvfb starts a private X display and
-# exports DISPLAY; it is stopped when the calling script exits.
+# Sourced by the run scripts: start_xvfb starts a private X display (Xvfb
+# picks a free display number itself) and exports DISPLAY; stop_xvfb ends it.
 start_xvfb() {
-  local n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  local numberFile
+  numberFile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
   QV_XVFB_PID=$!
   for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
+    [ -s "$numberFile" ] && break
     sleep 0.1
   done
-  export DISPLAY=":$n"
+  export DISPLAY=":$(tr -d '\n' <"$numberFile")"
+  rm -f "$numberFile"
 }
 
 stop_xvfb() {
