@@ -27,9 +27,10 @@ class ServerConnection {
 void SetNetClient(NetClient* client);
 void SetServerConnection(ServerConnection* connection);
 
-// What server lines change beyond the game-state store: the map, the palette
-// and the renderer's floor cache. Filled with the real functions; a test or
-// the fuzz target installs its own (a fuzzed map path must never be opened).
+// What server lines and the dream step change beyond the game-state store:
+// the map, the palette, the renderer's floor cache and the extracted dream.
+// Filled with the real functions; a test or the fuzz target installs its own
+// (a fuzzed map path must never be opened).
 struct WorldEffects {
   void (*deskew)(int fileX, int fileY, int* gridX, int* gridY);
   void (*reskew)(int gridX, int gridY, int* fileX, int* fileY);
@@ -40,6 +41,8 @@ struct WorldEffects {
   void (*loadPcxPalette)(const std::string& path);
   // The world renderer's MarkFloorDirtyNear, set when it starts.
   void (*markFloorDirtyNear)(int x, int y);
+  // Unpacks a downloaded archive next to itself.
+  bool (*extractDream)(const std::string& archivePath);
 };
 // Installs a set of effects and returns the previous one. A null entry is
 // skipped (a position then passes without transform).
