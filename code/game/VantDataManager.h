@@ -21,10 +21,6 @@ struct PlayerInfo {
   int Spec2 = 0;
 };
 
-// Written only by the player-file reader; everyone else reads it through
-// GetPlayerInfo.
-extern PlayerInfo g_playerInfo;
-
 // One visible avatar; positions are grid coordinates.
 struct AvatarRecord {
   uint8_t colorCode[10] = {};  // base-95 digit values of the server's colour code
@@ -52,7 +48,9 @@ struct Transfer {
   VANT::FileGetter* getter = nullptr;
 };
 
-const PlayerInfo& GetPlayerInfo();
+// The one record of the chosen character. The player-file reader fills it
+// through this reference; everyone else only reads it.
+PlayerInfo& GetPlayerInfo();
 void GetPlayerName(std::string& out);
 
 void GetViewPosition(int& x, int& y);

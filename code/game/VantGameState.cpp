@@ -23,7 +23,7 @@ int s_viewY;
 QV_STARTUP_MARK(kRowMessageQueue, "MessageQueue");
 static StatusLineQueue MessageQueue QV_STARTUP(kRowMessageQueue);
 QV_STARTUP_MARK(kRowPlayerInfo, "PlayerInfo");
-PlayerInfo g_playerInfo QV_STARTUP(kRowPlayerInfo);
+static PlayerInfo g_playerInfo QV_STARTUP(kRowPlayerInfo);
 QV_STARTUP_MARK(kRowAvatarList, "AvatarList");
 static std::list<AvatarRecord> AvatarList QV_STARTUP(kRowAvatarList);
 QV_STARTUP_MARK(kRowPortalList, "PortalList");
@@ -31,7 +31,7 @@ static std::list<PortalRecord> PortalList QV_STARTUP(kRowPortalList);
 QV_STARTUP_MARK(kRowTransferList, "TransferList");
 static std::list<Transfer> TransferList QV_STARTUP(kRowTransferList);
 
-const PlayerInfo& GetPlayerInfo() { return g_playerInfo; }
+PlayerInfo& GetPlayerInfo() { return g_playerInfo; }
 
 void GetPlayerName(std::string& out) { out = g_playerInfo.Name; }
 

@@ -67,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = [] {
     SetWorldEffects(FuzzEffects());
     SetServerConnection(&s_sink);
-    g_playerInfo.Name = "Fuzz";
-    g_playerInfo.Password = "pw";
+    GetPlayerInfo().Name = "Fuzz";
+    GetPlayerInfo().Password = "pw";
     return true;
   }();
   (void)ready;

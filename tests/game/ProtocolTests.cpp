@@ -115,20 +115,20 @@ class GameProtocol : public testing::Test {
     DrainMessages();
     SetViewPosition(0, 0);
     EffectLog().clear();
-    g_playerInfo = PlayerInfo();
-    g_playerInfo.Name = "Bob";
-    g_playerInfo.Password = "secret";
-    g_playerInfo.Desc = "A tall fox";
-    g_playerInfo.Colors = "#$%&'()*+,";
-    g_playerInfo.Spec1 = 3;
-    g_playerInfo.Spec2 = 5;
+    GetPlayerInfo() = PlayerInfo();
+    GetPlayerInfo().Name = "Bob";
+    GetPlayerInfo().Password = "secret";
+    GetPlayerInfo().Desc = "A tall fox";
+    GetPlayerInfo().Colors = "#$%&'()*+,";
+    GetPlayerInfo().Spec1 = 3;
+    GetPlayerInfo().Spec2 = 5;
     SetServerConnection(&connection);
     previousEffects = SetWorldEffects(RecordingEffects());
   }
   void TearDown() override {
     SetServerConnection(nullptr);
     SetWorldEffects(previousEffects);
-    g_playerInfo = PlayerInfo();
+    GetPlayerInfo() = PlayerInfo();
   }
 
   void Poll(const std::string& batch) {
