@@ -173,8 +173,7 @@ void FileGetter::HandleWelcome(const std::string& line) {
   }
   PushMessage("> File Server welcome received.  Requesting transfer...");
   const PlayerInfo& player = GetPlayerInfo();
-  std::string request = TransferRequestLine(player.Name, player.Password, id_);
-  connection_.SendData(request.data(), static_cast<int>(request.size()));
+  Reply(TransferRequestLine(player.Name, player.Password, id_));
   state_ = kAwaitingAnswer;
 }
 
@@ -230,11 +229,10 @@ void FileGetter::HandleBlock(const std::vector<char>& block) {
     return;
   }
   received_ = received + payload;
-  std::string ack = "PKOK " + std::to_string(number) + "\n";
-  connection_.SendData(ack.data(), static_cast<int>(ack.size()));
+  Reply("PKOK " + std::to_string(number) + "\n");
   if (++nextBlock_ < blockCount_) return;
 
-  connection_.SendData("BYE\n", 4);
+  Reply("BYE\n");
   PushMessage("> Download Complete.");
   std::FILE* file = file_;
   file_ = nullptr;
@@ -248,6 +246,12 @@ void FileGetter::HandleBlock(const std::vector<char>& block) {
     return;
   }
   Finish(kTransferComplete);
+}
+
+// A server that hung up after its last block still gets its blocks used;
+// the acknowledgements then have nowhere to go and are not sent.
+void FileGetter::Reply(const std::string& text) {
+  if (connection_.IsConnected()) connection_.SendData(text.data(), static_cast<int>(text.size()));
 }
 
 // The state first, then done: a main thread that sees done sees the state.

@@ -55,6 +55,7 @@ class FileGetter {
   void HandleWelcome(const std::string& line);
   void HandleAnswer(const std::string& line);
   void HandleBlock(const std::vector<char>& block);
+  void Reply(const std::string& text);
   void Finish(int state);
   void Fail(const char* logText, const char* statusLine);
 

@@ -20,6 +20,11 @@ std::vector<std::string>& EffectLog() {
   return log;
 }
 
+ScriptedResults& EffectResults() {
+  static ScriptedResults results;
+  return results;
+}
+
 namespace {
 std::string Numbers(int a, int b) { return std::to_string(a) + " " + std::to_string(b); }
 }  // namespace
@@ -42,11 +47,15 @@ WorldEffects RecordingEffects() {
   };
   e.loadMap = [](const std::string& path) {
     EffectLog().push_back("map " + path);
-    return true;
+    return EffectResults().loadMap;
   };
   e.loadPatchFloors = [](const std::string& folder) { EffectLog().push_back("floors " + folder); };
   e.loadPcxPalette = [](const std::string& path) { EffectLog().push_back("palette " + path); };
   e.markFloorDirtyNear = [](int x, int y) { EffectLog().push_back("dirty " + Numbers(x, y)); };
+  e.extractDream = [](const std::string& path) {
+    EffectLog().push_back("extract " + path);
+    return EffectResults().extractDream;
+  };
   return e;
 }
 

@@ -22,8 +22,14 @@ class ScriptedConnection : public ServerConnection {
 
 // Effects that note every call in EffectLog(); deskew adds (1000, 2000) and
 // reskew takes it off again, so a test sees which positions were transformed.
+// Map loads and extractions answer as EffectResults() says.
 WorldEffects RecordingEffects();
 std::vector<std::string>& EffectLog();
+struct ScriptedResults {
+  bool loadMap = true;
+  bool extractDream = true;
+};
+ScriptedResults& EffectResults();
 
 // Every status line waiting in the queue, which is left empty.
 std::vector<std::string> DrainMessages();

@@ -14,7 +14,7 @@ CLIENT_FOLDER/standin/file.json again; all keys are optional:
     {"transcript": "fs",        -> standin/fs-1.bin, fs-2.bin ... per connection
      "dreams": "standin/dreams",  folder of <id>.dream files (relative to the
                                   client folder, or absolute)
-     "welcome": "10 Welcome\\n",
+     "welcome": "10 Welcome\\n",  or a list of pieces, each one write, 0.2 s apart
      "block_size": 4096,
      "pace": "ack",             "ack": each block after the previous one's PKOK;
                                 "burst": all blocks at once
@@ -26,6 +26,8 @@ CLIENT_FOLDER/standin/file.json again; all keys are optional:
         "close_mid"               hang up instead of sending that block
         "short_block"             half of that block, then hang up
         "close_after_answer"      hang up right after the answer line
+        "close_after_blocks"      hang up right after the last block, without
+                                  waiting for acknowledgements
      "dream_overrides": {"<id>": {...}}   the same keys, for one dream only}
 
 An id without a file is answered "45 No such dream". Failures hang up only
@@ -36,6 +38,7 @@ client to close, so it never hangs up before the client's last line.
 import os
 import struct
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import standin_common  # noqa: E402
@@ -52,7 +55,11 @@ def block_bytes(number, payload, size, tag=b"SC"):
 def serve(server, connection, scenario):
     timeout = float(scenario.get("timeout", 30))
     linger = float(scenario.get("linger", 600))
-    connection.send(standin_common.to_bytes(scenario.get("welcome", DEFAULT_WELCOME)))
+    welcome = scenario.get("welcome", DEFAULT_WELCOME)
+    for index, piece in enumerate(welcome if isinstance(welcome, list) else [welcome]):
+        if index:
+            time.sleep(0.2)
+        connection.send(standin_common.to_bytes(piece))
     request = connection.read_line(timeout)
     if request is None or not request.startswith(b"RC "):
         connection.log("no request: %r" % request)
@@ -120,6 +127,10 @@ def serve(server, connection, scenario):
                 connection.wait_for_client_close(linger)
                 return
             pending_acks.pop()
+    if fail == "close_after_blocks":
+        connection.log("closing after the last block")
+        connection.close()
+        return
     for number in pending_acks:
         if not connection.expect("PKOK %d\n" % number, timeout):
             connection.wait_for_client_close(linger)
