@@ -79,7 +79,6 @@ TEST_F(Profiler, TenSamplesOfHalfASecondInATwoSecondRunAreAQuarter) {
   auto profiler = std::make_unique<CProfiler>();
   for (int i = 0; i < 10; ++i) Sample(*profiler, "Build Position Mesh", "m.cpp", 500000);
   g_now = 1000 + 20000000;
-  std::string report;
   {
     FILE* f = std::fopen("_report_only.txt", "wt");
     ASSERT_NE(f, nullptr);
