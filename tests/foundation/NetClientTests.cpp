@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "foundation/CMemMan.h"
 #include "foundation/NetClient.h"
+#include "foundation/StartupOrder.h"
 
 namespace {
 
@@ -273,6 +274,23 @@ TEST(NetClient, MisuseLinesNameTheCallSite) {
   EXPECT_EQ(text.rfind("Error: Attempt to call NETCLIENT::Disconnect when not Init'd.\n  -attempt made from:\n", 0),
             0u);
   EXPECT_NE(text.find("MisuseLinesNameTheCallSite"), std::string::npos) << text;
+}
+
+TEST(NetClient, NetworkLockIsBuiltBetweenTheSymbolHandlerAndTheNetworkLog) {
+  int lock = -1, before = -1, after = -1;
+  for (int i = 0; i < StartupEventCount(); ++i) {
+    const StartupEvent& e = StartupEventAt(i);
+    if (!e.built) continue;
+    if (e.row == kRowNetworkLock) {
+      EXPECT_STREQ(e.name, "g_networkLock");
+      lock = i;
+    }
+    if (e.row == kRowSymbolHandler) before = i;
+    if (e.row == kRowNetworkLog) after = i;
+  }
+  ASSERT_GE(lock, 0);
+  EXPECT_LT(before, lock);
+  EXPECT_GT(after, lock);
 }
 
 // The traffic report goes to the statistics log when the last network object
