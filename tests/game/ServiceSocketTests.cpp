@@ -36,9 +36,9 @@ void ForgetDream(const std::string& id) { std::filesystem::remove_all("qvrx_tmp/
 std::string Request(const std::string& id) { return "RC Bob secret " + id + " 0 2 4096\n"; }
 const std::string kAllAcks = "PKOK 0\nPKOK 1\nPKOK 2\nBYE\n";
 
-using GameServerOverSockets = StandInSession;
+using StandInGameServer = StandInSession;
 
-TEST_F(GameServerOverSockets, LoginSendsExactlyTheseBytes) {
+TEST_F(StandInGameServer, LoginSendsExactlyTheseBytes) {
   GameScript({Send("Welcome to the test\r\nSay END to begin\r\n"), Expect("connect Bob secret\n"),
               Send("&&&&&&&&&&&&& ok\n"), Expect(" \n")});
   ConnectAndLogIn();
@@ -46,7 +46,7 @@ TEST_F(GameServerOverSockets, LoginSendsExactlyTheseBytes) {
   EXPECT_EQ(statusLines_, (std::vector<std::string>{"Welcome to the test\r", "Say END to begin\r"}));
 }
 
-TEST_F(GameServerOverSockets, GreetingLoginAnswerAndLinesSplitOverBatches) {
+TEST_F(StandInGameServer, GreetingLoginAnswerAndLinesSplitOverBatches) {
   GameScript({Send("Nope.\n(hello\nfirst END\nsecond END\n"),
               Expect("connect Bob secret\nconnect Bob secret\n"),
               // After the greeting batch and before the answer: all ignored.
@@ -66,7 +66,7 @@ TEST_F(GameServerOverSockets, GreetingLoginAnswerAndLinesSplitOverBatches) {
   EXPECT_EQ(GameTranscript(sent), sent);
 }
 
-TEST_F(GameServerOverSockets, WorldLinesChangeTheGameState) {
+TEST_F(StandInGameServer, WorldLinesChangeTheGameState) {
   const std::string pos = "!\"#$";    // file (97, 289): grid (1097, 2289) through the recording deskew
   const std::string pos2 = "\"!$#";   // file (191, 383): grid (1191, 2383)
   GameScript(Steps(LoginSteps(), {Send("<!\"#$%&'()*" + pos + "%J\n@" + pos + "\n1" + pos + "!%\n>" + pos +
@@ -106,7 +106,7 @@ TEST_F(GameServerOverSockets, WorldLinesChangeTheGameState) {
   EXPECT_EQ(GameTranscript(LoginBytes() + "next\nlast\n"), LoginBytes() + "next\nlast\n");
 }
 
-TEST_F(GameServerOverSockets, LostConnectionIsReportedOnce) {
+TEST_F(StandInGameServer, LostConnectionIsReportedOnce) {
   GameScript(Steps(LoginSteps(), {Send("(bye\n"), HangUp()}));
   ConnectAndLogIn();
   ASSERT_TRUE(RunUntil([&] { return Saw("(Lost Connection to game server)"); }));
@@ -115,9 +115,9 @@ TEST_F(GameServerOverSockets, LostConnectionIsReportedOnce) {
   EXPECT_FALSE(SendLine("anyone?"));
 }
 
-using DreamDownload = StandInSession;
+using StandInDreams = StandInSession;
 
-TEST_F(DreamDownload, NameLosesItsBlanksAndTheDreamIsLoadedAndAcknowledged) {
+TEST_F(StandInDreams, NameLosesItsBlanksAndTheDreamIsLoadedAndAcknowledged) {
   ForgetDream("MyDream");
   ServeDream("MyDream", kDream);
   GameScript(Steps(LoginSteps(), {Send("]q My Dream\n"), Expect("saltmarrows\n")}));
@@ -138,7 +138,7 @@ TEST_F(DreamDownload, NameLosesItsBlanksAndTheDreamIsLoadedAndAcknowledged) {
   EXPECT_EQ(errors.Text(), "");
 }
 
-TEST_F(DreamDownload, TheSameDreamAgainComesFromTheLocalCopy) {
+TEST_F(StandInDreams, TheSameDreamAgainComesFromTheLocalCopy) {
   ForgetDream("Again");
   ServeDream("Again", kDream);
   GameScript(Steps(LoginSteps(),
@@ -158,7 +158,7 @@ TEST_F(DreamDownload, TheSameDreamAgainComesFromTheLocalCopy) {
   EXPECT_EQ(GameTranscript(sent), sent);
 }
 
-TEST_F(DreamDownload, ALocalFileOfAnotherSizeIsReplaced) {
+TEST_F(StandInDreams, ALocalFileOfAnotherSizeIsReplaced) {
   ForgetDream("Replaced");
   std::filesystem::create_directories("qvrx_tmp/Replaced");
   WriteFileBytes(DreamFile("Replaced"), std::string(50000, 'j'));
@@ -170,7 +170,7 @@ TEST_F(DreamDownload, ALocalFileOfAnotherSizeIsReplaced) {
   EXPECT_EQ(ReadFileBytes(DreamFile("Replaced")), kDream);
 }
 
-TEST_F(DreamDownload, BlocksThatArriveJustBeforeTheServerHangsUpAreStillUsed) {
+TEST_F(StandInDreams, BlocksThatArriveJustBeforeTheServerHangsUpAreStillUsed) {
   ForgetDream("Hasty");
   ServeDream("Hasty", kDream);
   FileScenario("\"pace\": \"burst\", \"fail\": \"close_after_blocks\"");
@@ -181,7 +181,7 @@ TEST_F(DreamDownload, BlocksThatArriveJustBeforeTheServerHangsUpAreStillUsed) {
   EXPECT_EQ(ReadFileBytes(DreamFile("Hasty")), kDream);
 }
 
-TEST_F(DreamDownload, AnOverLongLineFromTheFileServerIsDroppedAndLogged) {
+TEST_F(StandInDreams, AnOverLongLineFromTheFileServerIsDroppedAndLogged) {
   ForgetDream("Chatty");
   ServeDream("Chatty", kDream);
   FileScenario("\"welcome\": [" + JsonText(std::string(5000, 'x')) + ", " + JsonText("\n10 Welcome\n") + "]");
@@ -194,7 +194,7 @@ TEST_F(DreamDownload, AnOverLongLineFromTheFileServerIsDroppedAndLogged) {
   EXPECT_EQ(ReadFileBytes(DreamFile("Chatty")), kDream);
 }
 
-TEST_F(DreamDownload, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
+TEST_F(StandInDreams, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
   ForgetDream("Twice");
   ServeDream("Twice", kDream);
   GameScript(Steps(LoginSteps(), {Send("]q Twice\n]q Twice\n"), Expect("saltmarrows\n")}));
@@ -208,7 +208,7 @@ TEST_F(DreamDownload, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
   EXPECT_FALSE(FileServerConnected(2));
 }
 
-TEST_F(DreamDownload, TwoFinishedDownloadsAreTakenOnePerFrameFrontFirst) {
+TEST_F(StandInDreams, TwoFinishedDownloadsAreTakenOnePerFrameFrontFirst) {
   ForgetDream("First");
   ForgetDream("Second");
   ServeDream("First", kDream);
@@ -232,7 +232,7 @@ TEST_F(DreamDownload, TwoFinishedDownloadsAreTakenOnePerFrameFrontFirst) {
   EXPECT_EQ(GameTranscript(sent), sent);
 }
 
-TEST_F(DreamDownload, ADreamWithoutALoadableMapFailsAndKeepsTheFloors) {
+TEST_F(StandInDreams, ADreamWithoutALoadableMapFailsAndKeepsTheFloors) {
   ForgetDream("NoMap");
   ServeDream("NoMap", kDream);
   EffectResults().loadMap = false;
@@ -252,7 +252,7 @@ TEST_F(DreamDownload, ADreamWithoutALoadableMapFailsAndKeepsTheFloors) {
   EXPECT_EQ(ReadFileBytes(DreamFile("NoMap")), kDream);
 }
 
-TEST_F(DreamDownload, EndingATransferThatIsNotInTheListIsLogged) {
+TEST_F(StandInDreams, EndingATransferThatIsNotInTheListIsLogged) {
   LogTail errors;
   Transfer ghost;
   ghost.kind = 1;
@@ -372,7 +372,7 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   EXPECT_EQ(FileTranscript(WithId(c.received, id)), WithId(c.received, id));
 }
 
-INSTANTIATE_TEST_SUITE_P(Failures, DownloadFailure, testing::ValuesIn(kFailures),
+INSTANTIATE_TEST_SUITE_P(StandInFailures, DownloadFailure, testing::ValuesIn(kFailures),
                          [](const testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
 
 // A dream's name becomes a folder and a file: anything but a plain name is
@@ -398,7 +398,7 @@ TEST_P(RefusedDreamName, FailsTheDownloadWithoutTouchingTheDisk) {
   EXPECT_FALSE(FileServerConnected());
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, RefusedDreamName,
+INSTANTIATE_TEST_SUITE_P(StandInNames, RefusedDreamName,
                          // "]q", one ignored character, then the name: at least six in all.
                          testing::Values("..\\..\\evil", " ..", "a/b", "CON", "c:\\windows\\x", "tab\there",
                                          std::string(70, 'n'), "   "),
