@@ -179,6 +179,27 @@ void ReadPosition(const std::string& line, size_t at, int* x, int* y) {
   if (s_effects.deskew) s_effects.deskew(fileX, fileY, x, y);
 }
 
+// Map paths and palette names come from the server and are opened as they
+// are: only a path inside the installation folder is used. An absolute or
+// UNC path (which Windows would follow to another machine), a drive or
+// device colon, or a folder of dots that climbs out ("..", and "..." or
+// ". ." which Windows trims to it) is refused.
+bool IsInstallationPath(const std::string& path) {
+  if (path.empty() || path[0] == '\\' || path[0] == '/' || path.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  for (;;) {
+    size_t end = path.find_first_of("\\/", start);
+    std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (part != "." && !part.empty() && part.find_first_not_of(". ") == std::string::npos) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+void RefusePath(const char* what, const std::string& path) {
+  ErrorLog << "Refused " << what << " from the game server: \"" << StripControlChars(path) << "\"\n";
+}
+
 std::string WithoutBlanks(std::string text) {
   text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
   return text;
@@ -213,7 +234,12 @@ void HandleDreamLine(const std::string& line) {
 
 void HandleBracketLine(const std::string& line) {
   if (line.compare(0, 3, "]cc") == 0) {
-    if (line.size() >= 4 && s_effects.loadPcxPalette) s_effects.loadPcxPalette("patches\\default\\" + line.substr(3));
+    if (line.size() < 4) return;
+    std::string name = line.substr(3);
+    if (!IsInstallationPath(name))
+      RefusePath("a palette name", name);
+    else if (s_effects.loadPcxPalette)
+      s_effects.loadPcxPalette("patches\\default\\" + name);
   } else if (line.compare(0, 2, "]s") == 0) {
     if (line.size() < 8) return;
     PortalRecord portal;
@@ -264,6 +290,10 @@ void HandleWorldLine(const std::string& line) {
       break;
     case ';':
       if (line.size() < 6) break;
+      if (!IsInstallationPath(line.substr(1))) {
+        RefusePath("a map path", line.substr(1));
+        break;
+      }
       ClearAvatars();
       ClearPortals();
       if (s_effects.loadMap) s_effects.loadMap(line.substr(1));

@@ -289,6 +289,26 @@ TEST_F(GameProtocol, MapLinesReachTheMapPaletteAndRenderer) {
   EXPECT_TRUE(GetPortalList().empty());
 }
 
+TEST_F(GameProtocol, MapPathsAndPaletteNamesOutsideTheInstallationAreRefused) {
+  LogIn();
+  SetAvatar(0, 0, AvatarRecord());
+  LogTail errors;
+  const std::string bad[] = {"\\\\evil.example\\share\\a.map", "\\maps\\a.map", "/etc/a.map", "C:\\maps\\a.map",
+                             "maps\\..\\..\\a.map", "../a.map", "maps\\...\\a.map", "PRN:abc", "maps\\. .\\x"};
+  std::string expected;
+  for (const std::string& path : bad) {
+    Poll(";" + path + "\n]cc" + path + "\n");
+    expected += "Refused a map path from the game server: \"" + path + "\"\n";
+    expected += "Refused a palette name from the game server: \"" + path + "\"\n";
+  }
+  EXPECT_EQ(errors.Text(), expected);
+  EXPECT_EQ(EffectLog(), std::vector<std::string>{});
+  EXPECT_EQ(GetAvatarList().size(), 1u);  // a refused map line changes nothing
+  Poll(";maps\\.\\sub dir\\v..x.map\n]ccsub\\dusk.pcx\n");
+  EXPECT_EQ(EffectLog(), (std::vector<std::string>{"map maps\\.\\sub dir\\v..x.map", "floors patches\\default\\",
+                                                   "palette patches\\default\\sub\\dusk.pcx"}));
+}
+
 TEST_F(GameProtocol, OwnTileAndChatLines) {
   LogIn();
   Poll("@" + kPos + "\n(hi\x01 there\n[info\n");
