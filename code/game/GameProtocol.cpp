@@ -4,6 +4,7 @@
 #include "GameProtocol.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <list>
 

@@ -152,14 +152,14 @@ bool FileGetter::Step() {
     return true;
   }
   if (state == kReceivingBlocks) {
-    std::vector<char> block;
-    if (!ReadBlock(block)) {
-      // More than the blocks still to come is never a transfer in progress.
-      long long expected = static_cast<long long>(blockCount_ - nextBlock_) * blockSize_;
-      if (static_cast<long long>(buffer_.Size()) <= expected) return false;
+    // More than the blocks still to come is never a transfer in progress.
+    long long expected = static_cast<long long>(blockCount_ - nextBlock_) * blockSize_;
+    if (static_cast<long long>(buffer_.Size()) > expected) {
       Fail("File server sent more data than the transfer announced... aborting.\n", "> FAILED");
       return true;
     }
+    std::vector<char> block;
+    if (!ReadBlock(block)) return false;
     HandleBlock(block);
     return true;
   }

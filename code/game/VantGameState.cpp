@@ -1,7 +1,5 @@
 // The game-state records and the locked status-line queue. Downloads and the
 // dream step need sockets and threads; they live in VantDataManager.cpp.
-#include <iterator>
-
 #include "VantDataManager.h"
 #include "foundation/CriticalSection.h"
 #include "foundation/StartupOrder.h"

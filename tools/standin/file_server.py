@@ -14,10 +14,11 @@ CLIENT_FOLDER/standin/file.json again; all keys are optional:
     {"transcript": "fs",        -> standin/fs-1.bin, fs-2.bin ... per connection
      "dreams": "standin/dreams",  folder of <id>.dream files (relative to the
                                   client folder, or absolute)
-     "welcome": "10 Welcome\\n",  or a list of pieces, each one write, 0.2 s apart
+     "welcome": "10 Welcome\\n",  or a list of pieces, each one write, 0.5 s apart
      "block_size": 4096,
      "pace": "ack",             "ack": each block after the previous one's PKOK;
-                                "burst": all blocks at once
+                                "burst": all blocks at once; "glued": the
+                                answer and all blocks in one write
      "answer": "...",           the whole answer line instead of the real one
      "total": 123,              the total to announce instead of the file's size
      "fail": "...",             one failure, at block "fail_block" (default 1):
@@ -58,7 +59,7 @@ def serve(server, connection, scenario):
     welcome = scenario.get("welcome", DEFAULT_WELCOME)
     for index, piece in enumerate(welcome if isinstance(welcome, list) else [welcome]):
         if index:
-            time.sleep(0.2)
+            time.sleep(0.5)
         connection.send(standin_common.to_bytes(piece))
     request = connection.read_line(timeout)
     if request is None or not request.startswith(b"RC "):
@@ -84,9 +85,17 @@ def serve(server, connection, scenario):
 
     size = int(options.get("block_size", 4096))
     total = int(options.get("total", len(content) if content is not None else 0))
-    answer = options.get("answer", "44 %d 0 %d\n" % (total, size))
-    connection.send(standin_common.to_bytes(answer))
+    answer = standin_common.to_bytes(options.get("answer", "44 %d 0 %d\n" % (total, size)))
+    pace = options.get("pace", "ack")
     fail = options.get("fail")
+    if pace == "glued" and content is not None and size > HEADER:
+        payload = size - HEADER
+        blocks = [block_bytes(i, content[i * payload:(i + 1) * payload], size)
+                  for i in range((len(content) + payload - 1) // payload)]
+        connection.send(answer + b"".join(blocks))
+        connection.wait_for_client_close(linger)
+        return
+    connection.send(answer)
     if fail == "close_after_answer":
         connection.log("closing after the answer")
         connection.close()
@@ -98,7 +107,7 @@ def serve(server, connection, scenario):
     payload = size - HEADER
     count = (len(content) + payload - 1) // payload
     fail_block = int(options.get("fail_block", 1))
-    burst = options.get("pace", "ack") == "burst"
+    burst = pace == "burst"
     pending_acks = []
     for index in range(count):
         piece = content[index * payload:(index + 1) * payload]
