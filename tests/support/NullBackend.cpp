@@ -27,6 +27,7 @@ void Reset() {
   s.cullReverse = false;
   for (auto& t : s.textures) t = nullptr;
   for (auto& t : s.renderTextures) t = nullptr;
+  s.projection = s.view = s.world = Matrix4();
   s.vertexBuffer = nullptr;
   s.indexBuffer = nullptr;
   s.shader = nullptr;
@@ -125,6 +126,7 @@ bool Init(WindowHandle window, G::Setup* setup) {
   S().setup = *setup;
   S().setup.stencil = setup->stencil && S().script.stencilBuffer;
   S().initialised = true;
+  G::SetDefaultRenderStates();
   return true;
 }
 
@@ -205,6 +207,25 @@ long SetBlendFunc(BlendFactor source, BlendFactor destination) {
   S().blendDestination = destination;
   return 0;
 }
+
+long SetProjectionMatrix(const Matrix4& matrix) {
+  Note("SetProjectionMatrix");
+  S().projection = matrix;
+  return 0;
+}
+Matrix4 GetProjectionMatrix() { return S().projection; }
+long SetViewMatrix(const Matrix4& matrix) {
+  Note("SetViewMatrix");
+  S().view = matrix;
+  return 0;
+}
+Matrix4 GetViewMatrix() { return S().view; }
+long SetWorldMatrix(const Matrix4& matrix) {
+  Note("SetWorldMatrix");
+  S().world = matrix;
+  return 0;
+}
+Matrix4 GetWorldMatrix() { return S().world; }
 
 long SetViewport(int x, int y, int width, int height) {
   Note("SetViewport", x, y, width, height);
