@@ -8,6 +8,7 @@
 #include "foundation/CMemMan.h"
 #include "foundation/LogFile.h"
 #include "graphics/DeviceCallbacks.h"
+#include "graphics/GraphicsLock.h"
 #include "graphics/Model.h"
 
 namespace NullBackend {
@@ -92,6 +93,7 @@ bool IsGraphicsUnavailable() { return S().script.graphicsUnavailable; }
 void Shutdown() {
   Note("Shutdown");
   FireShutdownCallbacks();
+  CriticalSectionLock lock(g_graphicsLock);  // as the real backends release their device
   S().initialised = false;
   if (!S().script.shutdownThrows.empty()) throw S().script.shutdownThrows.c_str();
 }
