@@ -84,7 +84,8 @@ std::string ToLowerCase(const std::string& text);
 
 // The first two characters (a "0x" prefix) are skipped; each further
 // character is one hex digit, anything that is not a digit counting as 0.
-int HexToInt(const std::string& text);
+// A text shorter than the prefix (or null) gives 0.
+int HexToInt(const char* text);
 
 bool IsLetter(char c);
 // Codes 32 to 126.

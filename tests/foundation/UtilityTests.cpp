@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -193,11 +195,15 @@ TEST(HexToInt, SkipsTwoCharactersAndCountsOtherCharactersAsZero) {
 }
 
 TEST(HexToInt, ShortTextsDoNotReadPastTheirEnd) {
-  // Texts shorter than the skipped prefix, from a buffer with digits right
-  // after them: nothing beyond the text may count.
-  const std::string backing = "F123456";
-  EXPECT_EQ(HexToInt(std::string(backing.data(), 1)), 0);
-  EXPECT_EQ(HexToInt(std::string(backing.data(), 0)), 0);
+  // Each text alone in a buffer of its exact size: reading past the end is
+  // caught by the sanitizers of the native build.
+  for (const char* text : {"", "F", "0x"}) {
+    size_t size = std::strlen(text) + 1;
+    std::unique_ptr<char[]> exact(new char[size]);
+    std::memcpy(exact.get(), text, size);
+    EXPECT_EQ(HexToInt(exact.get()), 0) << text;
+  }
+  EXPECT_EQ(HexToInt(nullptr), 0);
 }
 
 TEST(CharacterClasses, LettersAndPrintables) {
