@@ -19,6 +19,7 @@ class Text {
   Text();
   Text(int value);
   Text(float value);
+  Text(double value) : Text(static_cast<float>(value)) {}
   Text(const std::string& value);
   Text(const char* value);
   Text(const Vary& value);
@@ -53,6 +54,7 @@ class Text {
   Text& operator=(const Vary& value);
   Text& operator=(int value);
   Text& operator=(float value);
+  Text& operator=(double value) { return *this = static_cast<float>(value); }
   // Appends the other text with its colours.
   Text& operator+=(const Text& other);
   Text operator+(const Text& other) const;

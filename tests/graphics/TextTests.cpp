@@ -148,6 +148,8 @@ TEST_F(TextObject, ColourChangesFollowTheText) {
   coloured.SetColor(0xFF0000FF);
   coloured += G::Text("d");
   EXPECT_EQ(coloured.GetColorChanges().size(), 2u);
+  coloured = 1.5;
+  EXPECT_EQ(coloured.GetString(), "1.500000");
   coloured = 42;
   EXPECT_EQ(coloured.GetString(), "42");
   ASSERT_EQ(coloured.GetColorChanges().size(), 1u);
