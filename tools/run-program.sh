@@ -64,23 +64,27 @@ if [ -n "$closeAfter" ]; then
   fi
 fi
 
-# The program ends itself; one that does not within a minute of being closed
-# (a leak report's message box, a hang) is stopped.
 rc=
-for _ in $(seq 600); do
-  if ! kill -0 "$pid" 2>/dev/null; then
-    wait "$pid"
-    rc=$?
-    break
+if [ -z "$closeAfter" ]; then
+  wait "$pid"
+  rc=$?
+else
+  # Closed, the program ends itself; one that has not within a minute (a
+  # leak report's message box, a hang) is stopped.
+  for _ in $(seq 600); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      rc=$?
+      break
+    fi
+    sleep 0.1
+  done
+  if [ -z "$rc" ]; then
+    echo "run-program: the program did not end after its window was closed" >&2
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    rc=124
   fi
-  [ -z "$closeAfter" ] && { sleep 0.1; continue; }
-  sleep 0.1
-done
-if [ -z "$rc" ]; then
-  echo "run-program: the program did not end after its window was closed" >&2
-  kill "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
-  rc=124
 fi
 echo "run-program: exit code $rc; logs in $folder"
 

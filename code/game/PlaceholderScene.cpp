@@ -1,11 +1,13 @@
-// The placeholder first scene: a dark background with a colour band that
-// sweeps back and forth, so a running program is plain to see.
+// The placeholder first scene: a dark background, the program's name and a
+// colour band that sweeps back and forth, so a running program is plain to
+// see.
 #include <cmath>
 
 #include "FirstScene.h"
 #include "graphics/Device.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/Primitives.h"
+#include "graphics/Text.h"
 
 namespace VANT {
 
@@ -23,6 +25,7 @@ void PlaceholderScene::Draw() {
   float left = x + position * (width - bandWidth);
   float top = y + (height - bandHeight) / 2;
   G::DrawQuadColored(left, top, bandWidth, bandHeight, 0xFFE04040, 0xFFE0C040, 0xFF4060E0, 0xFF40C080);
+  G::DrawText("Quorvex", x + 20.0f, y + 40.0f, 0xFFFFFFFF, 32, "Arial");
 }
 
 }  // namespace VANT
