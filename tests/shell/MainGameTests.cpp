@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <list>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@
 #include "foundation/Utility.h"
 #include "foundation/WindowSize.h"
 #include "graphics/Device.h"
+#include "graphics/DeviceCallbacks.h"
+#include "graphics/Text.h"
 
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -274,7 +277,19 @@ TEST_F(MainGameTest, FatalGraphicsErrorEndsTheRun) {
                    "Shutdown"}));
 }
 
+// What the shut-down has done so far.
+std::string ShutdownState() {
+  char state[120];
+  snprintf(state, sizeof state, "state(window=%s priority=0x%lX textShader=%s)", g_mainWindow ? "set" : "null",
+           GetPriorityClass(GetCurrentProcess()), G::g_textShader ? "set" : "null");
+  return state;
+}
+void NoteShutdownState() { NullBackend::Note(ShutdownState().c_str()); }
+
 TEST_F(MainGameTest, ClosingTheWindowWritesTheStatisticsOnceAndEndsWithZero) {
+  std::list<G::DeviceCallback> shutdownCallbacks = G::ShutdownCallbacks;
+  G::RegisterShutdownCallback(NoteShutdownState);
+
   g_clock.step = 16;
   int updates = 0;
   TestFirstScene::setup = [&](TestFirstScene& scene) {
@@ -282,15 +297,11 @@ TEST_F(MainGameTest, ClosingTheWindowWritesTheStatisticsOnceAndEndsWithZero) {
     scene.onUpdate = [&](float) {
       if (++updates == 5) PostMessageA(g_mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
     };
-    scene.onDestroy = [] {
-      char state[80];
-      snprintf(state, sizeof state, "state(window=%s priority=0x%lX)", g_mainWindow ? "set" : "null",
-               GetPriorityClass(GetCurrentProcess()));
-      NullBackend::Note(state);
-    };
+    scene.onDestroy = NoteShutdownState;
   };
   LogTail stats("_stat.txt");
   EXPECT_EQ(Run(), 0);
+  G::ShutdownCallbacks = shutdownCallbacks;
   // Written when the window went; the shut-down adds only the graphics
   // side's own lines.
   const std::string written =
@@ -299,14 +310,15 @@ TEST_F(MainGameTest, ClosingTheWindowWritesTheStatisticsOnceAndEndsWithZero) {
       "\n";
   EXPECT_EQ(stats.Text().substr(0, written.size()), written);
   EXPECT_EQ(stats.Text().find("average FPS", 1), std::string::npos) << stats.Text();
-  // The scene is deleted at shut-down, with no owner window for boxes left
-  // and the priority raised; then the graphics side closes in order.
+  // The scene is deleted first, with no owner window for boxes left and the
+  // priority raised; the text shader is gone before graphics shuts down.
   ASSERT_GT(GetOsVersion(), 5);
   Calls calls = RunCalls();
-  ASSERT_GE(calls.size(), 6u);
-  EXPECT_EQ(Calls(calls.end() - 6, calls.end()),
-            (Calls{"First.OnLeave", "First.~", "state(window=null priority=0x8000)", "ClearLoadedModels",
-                   "DestroyBoneAllocator", "Shutdown"}));
+  ASSERT_GE(calls.size(), 7u);
+  EXPECT_EQ(Calls(calls.end() - 7, calls.end()),
+            (Calls{"First.OnLeave", "First.~", "state(window=null priority=0x8000 textShader=set)",
+                   "ClearLoadedModels", "DestroyBoneAllocator", "Shutdown",
+                   "state(window=null priority=0x8000 textShader=null)"}));
 }
 
 // ---- Start-up -----------------------------------------------------------------
