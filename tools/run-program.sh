@@ -31,8 +31,9 @@ export WINEDEBUG=${WINEDEBUG:--all}
 
 mkdir -p "$folder"
 folder=$(cd "$folder" && pwd)
-# A fresh folder each run: the logs are the program's own report of it.
-rm -rf "${folder:?}"/* 2>/dev/null
+# What an earlier run left goes: the logs are the program's own report of
+# this run, and data/ is copied afresh.
+rm -rf "$folder/data" "$folder/gen" "$folder/qvrx_tmp" "$folder"/_*.txt "$folder/wine-output.txt"
 if [ -d "$top/data" ]; then cp -r "$top/data" "$folder/data"; fi
 
 cd "$folder"

@@ -3,6 +3,7 @@
 #include "foundation/SceneManager.h"
 
 #include <climits>
+#include <cmath>
 #include <list>
 
 #include "foundation/CMemMan.h"
@@ -54,10 +55,11 @@ bool s_callbacksRegistered = false;
 G::Text* s_overlay = nullptr;
 float s_fpsHistory[4] = {};  // oldest first
 
-// Float to int by truncation, saturating where the plain conversion would be
-// undefined (a rate over a zero time).
+// Float to int by truncation. Where the plain conversion is undefined it
+// gives 0 for a value that is no number (a rate over no time at all) and
+// the nearest int for one out of range.
 int Truncate(float value) {
-  if (value != value) return 0;
+  if (value != value || value == HUGE_VALF || value == -HUGE_VALF) return 0;
   if (value >= 2147483647.0f) return INT_MAX;
   if (value <= -2147483648.0f) return INT_MIN;
   return static_cast<int>(value);

@@ -194,6 +194,19 @@ TEST_F(SceneManagerTest, SecondsOverOneAreWrittenTruncated) {
             "\n");
 }
 
+TEST_F(SceneManagerTest, SceneThatRanNoTimeAtAllHasNoRate) {
+  Push("A", "Frozen");
+  SceneManager::Update(0.01f);
+  SceneManager::Update(0.0f);
+  SceneManager::Update(0.0f);
+  LogTail stats("_stat.txt");
+  SceneManager::EndAllScenes();
+  EXPECT_EQ(stats.Text(),
+            "average FPS for invididual scenes:\n"
+            "  -Frozen (over 0 seconds): 0 frames/sec\n"
+            "\n");
+}
+
 TEST_F(SceneManagerTest, NullPushAndEmptyPopAreLoggedWithTheCaller) {
   LogTail errors;
   SceneManager::AddScene(nullptr);
