@@ -28,20 +28,23 @@ struct Entry {
   uint32_t length;
 };
 
-// Output written straight into the caller's vector, grown in large steps;
-// trimmed to what was written at the end.
+// Output written straight into the caller's vector, grown in large steps and
+// always with some bytes to spare past what is written, so that short
+// strings can be copied in whole 16-byte pieces; trimmed at the end.
 class OutputWriter {
  public:
+  static constexpr size_t kSlack = 16;
+
   OutputWriter(std::vector<unsigned char>& output, size_t inputLength)
       : out_(output), base_(output.size()), size_(0) {
     size_t guess = inputLength * 4 + 4096;
     Grow(guess < kLzwOutputLimit ? guess : kLzwOutputLimit);
   }
 
-  // Room for count more bytes; false past the output limit.
+  // Room for count more bytes (and the slack); false past the output limit.
   bool Reserve(size_t count) {
     if (count > kLzwOutputLimit - size_) return false;
-    if (size_ + count > capacity_) {
+    if (size_ + count + kSlack > capacity_) {
       size_t want = capacity_ * 2;
       if (want < size_ + count) want = size_ + count;
       if (want > kLzwOutputLimit) want = kLzwOutputLimit;
@@ -58,9 +61,9 @@ class OutputWriter {
 
  private:
   void Grow(size_t capacity) {
-    out_.resize(base_ + capacity);
+    out_.resize(base_ + capacity + kSlack);
     data_ = out_.data() + base_;
-    capacity_ = capacity;
+    capacity_ = capacity + kSlack;
   }
 
   std::vector<unsigned char>& out_;
@@ -70,12 +73,20 @@ class OutputWriter {
   unsigned char* data_ = nullptr;
 };
 
-// Copies a string of earlier output to the end; the two never overlap.
+// Copies a string of earlier output to the end of the output; the source
+// ends at or before the destination. Short strings (most of them, in text)
+// go in whole 16-byte pieces: the bytes that matter are never overwritten
+// while copying, and the pieces may read and write up to 15 bytes beyond the
+// string, which the writer's slack allows.
 inline void CopyEarlier(unsigned char* to, const unsigned char* from, size_t length) {
-  if (length <= 8) {
-    for (size_t i = 0; i < length; ++i) to[i] = from[i];
-  } else {
+  if (length > 32) {
     std::memcpy(to, from, length);
+    return;
+  }
+  for (size_t done = 0; done < length; done += 16) {
+    unsigned char piece[16];
+    std::memcpy(piece, from + done, 16);
+    std::memcpy(to + done, piece, 16);
   }
 }
 
@@ -92,15 +103,22 @@ void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned c
   uint32_t prevStart = 0, prevLength = 0;  // length 0: no previous string
   bool warnedPast12Bits = false;
 
-  uint32_t bits = 0;
+  // Codes are read most significant bit first; the bits not yet taken sit
+  // at the bottom of the accumulator. Bits left at the end are ignored.
+  const unsigned char* in = input;
+  const unsigned char* const end = input + length;
+  uint64_t bits = 0;
   unsigned bitCount = 0;
-  for (size_t i = 0; i < length; ++i) {
-    bits = (bits << 8) | input[i];
-    bitCount += 8;
-    if (bitCount < width) continue;
+  for (;;) {
+    if (bitCount < width) {
+      while (bitCount <= 56 && in != end) {
+        bits = bits << 8 | *in++;
+        bitCount += 8;
+      }
+      if (bitCount < width) break;
+    }
     bitCount -= width;
-    unsigned code = (bits >> bitCount) & ((1u << width) - 1);
-    bits &= (1u << bitCount) - 1;
+    const unsigned code = static_cast<unsigned>(bits >> bitCount) & ((1u << width) - 1);
 
     if (code == kClearCode) {
       dictSize = kFirstFreeCode;
@@ -110,7 +128,7 @@ void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned c
     }
     if (code == kEndCode) break;
 
-    uint32_t curStart = static_cast<uint32_t>(out.Size());
+    const uint32_t curStart = static_cast<uint32_t>(out.Size());
     uint32_t curLength;
     if (code < dictSize) {
       if (code < 256) {
@@ -118,7 +136,7 @@ void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned c
         *out.At(curStart) = static_cast<unsigned char>(code);
         curLength = 1;
       } else {
-        const Entry& e = table[code];
+        const Entry e = table[code];
         if (!out.Reserve(e.length)) goto tooLong;
         CopyEarlier(out.At(curStart), out.At(e.start), e.length);
         curLength = e.length;
