@@ -23,7 +23,10 @@ class SharedResource {
   }
   // Derived handles call SRFree in their own destructors, while their Free
   // can still run; a record still held here is reported and leaked.
-  virtual ~SharedResource() {
+  // noexcept(false): a derived handle may throw from its destructor (a
+  // resource that outlives the graphics device), and that throw must reach
+  // the caller's catch rather than end the program.
+  virtual ~SharedResource() noexcept(false) {
     if (record_) {
       ErrorLog.Write(
           "Warning: Base (SharedResource) being destructed, but resource still allocated.  Did child not call "
