@@ -9,6 +9,7 @@
 #include "LocalFiles.h"
 #include "foundation/LogFile.h"
 #include "foundation/StartupOrder.h"
+#include "foundation/Utility.h"
 
 // Plain zero-initialised arrays: nothing to construct, so they are usable
 // before any constructor runs. The marks record their place in the order.
@@ -30,18 +31,20 @@ const char* const kPartTablePaths[kPartTableCount] = {
 }  // namespace
 
 void LoadPcxPalette(const std::string& path) {
+  const long length = GetFileLength(path);
   FILE* f = OpenLocalFile(path, "rb");
   if (!f) {
     ErrorLog << "Failed to open file to read pcx palette (" << path << ")\n";
     return;
   }
-  const int64_t length = LocalFileSize(path);
+  // A shorter file would have the read start before the file: the palette
+  // stays as it was instead.
   unsigned char rgb[768];
-  bool ok = length >= 768 && std::fseek(f, static_cast<long>(length - 768), SEEK_SET) == 0 &&
+  bool ok = length >= 768 && std::fseek(f, length - 768, SEEK_SET) == 0 &&
             std::fread(rgb, 1, sizeof rgb, f) == sizeof rgb;
   std::fclose(f);
   if (!ok) {
-    ErrorLog << "Palette file " << path << " is too short to hold a palette (" << std::to_string(length < 0 ? 0 : length)
+    ErrorLog << "Palette file " << path << " is too short to hold a palette (" << std::to_string(length)
              << " bytes); the palette is unchanged.\n";
     return;
   }

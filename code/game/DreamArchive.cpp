@@ -7,12 +7,12 @@
 
 #include <cstdint>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "LocalFiles.h"
 #include "LzwDecode.h"
 #include "foundation/LogFile.h"
+#include "foundation/Utility.h"
 
 namespace {
 
@@ -24,22 +24,6 @@ constexpr unsigned kBzipLargestBuffer = 64u << 20;
 
 uint32_t ReadU32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-bool ReadWholeArchive(const std::string& path, std::vector<unsigned char>& data) {
-  int64_t length = LocalFileSize(path);
-  if (length <= 0) return false;
-  FILE* f = OpenLocalFile(path, "rb");
-  if (!f) return false;
-  bool ok = false;
-  try {
-    data.resize(static_cast<size_t>(length));
-    ok = std::fread(data.data(), 1, data.size(), f) == data.size();
-  } catch (const std::bad_alloc&) {
-    ok = false;
-  }
-  std::fclose(f);
-  return ok;
 }
 
 bool IsReservedDeviceName(const std::string& component) {
@@ -109,7 +93,7 @@ bool IsSafeEntryName(const char* field, size_t fieldSize) {
 
 bool ExtractDream(const std::string& path) {
   std::vector<unsigned char> archive;
-  if (!ReadWholeArchive(path, archive)) {
+  if (!ReadLocalFile(path, &archive) || archive.empty()) {
     ErrorLog << "Unable to begin decompression of file: " << path << "\n";
     return false;
   }
@@ -118,7 +102,7 @@ bool ExtractDream(const std::string& path) {
     ErrorLog << "Error decompressing dream file (" << path << "): dream header ID is invalid.\n";
     return false;
   }
-  const std::string dir = path.substr(0, path.rfind('\\') + 1);  // empty when there is no backslash
+  const std::string dir = GetDirectory(path);
 
   for (uint64_t offset = kArchiveHeaderSize; offset < length;) {
     const unsigned char* header = archive.data() + offset;
@@ -175,7 +159,7 @@ bool ExtractDream(const std::string& path) {
       ErrorLog << "No decompressed data generated for file: " << outPath << ", so skipping\n";
       continue;
     }
-    CreateFoldersAlong(outPath);
+    CreateDirectoryPath(outPath);
     FILE* f = OpenLocalFile(outPath, "wb");
     bool written = f && std::fwrite(data.data(), 1, data.size(), f) == data.size();
     if (f && std::fclose(f) != 0) written = false;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // The path as the running system names it: unchanged on Windows; in the
 // native build every backslash becomes a slash.
@@ -13,13 +14,13 @@ std::string LocalPath(const std::string& path);
 // fopen of LocalPath(path).
 FILE* OpenLocalFile(const std::string& path, const char* mode);
 
-// Size in bytes of a regular file; -1 when there is none or it cannot be
-// opened.
+// Size in bytes of a regular file; -1 when there is none (unlike
+// GetFileLength, this tells a missing file from an empty one).
 int64_t LocalFileSize(const std::string& path);
 
-// Creates every folder along the path: the text after the last backslash is
-// a file name and is not created. Existing folders are fine.
-void CreateFoldersAlong(const std::string& path);
+// The whole file as bytes. False when it cannot be opened or read (or is
+// too large to hold).
+bool ReadLocalFile(const std::string& path, std::vector<unsigned char>* data);
 
 // The whole file read as the Windows C library's text mode reads it: each
 // CR LF pair becomes LF and a Ctrl-Z ends the text. The same on every

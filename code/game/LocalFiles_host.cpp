@@ -18,11 +18,3 @@ int64_t LocalFileSize(const std::string& path) {
   if (stat(LocalPath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
   return info.st_size;
 }
-
-void CreateFoldersAlong(const std::string& path) {
-  std::string local = LocalPath(path);
-  for (size_t i = local.find('/'); i != std::string::npos; i = local.find('/', i + 1)) {
-    if (i == 0) continue;
-    mkdir(local.substr(0, i).c_str(), 0755);
-  }
-}

@@ -1,8 +1,6 @@
 // Windows side of the readers' file access: paths are used as written.
 #include "LocalFiles.h"
 
-#include <windows.h>
-
 #include <sys/stat.h>
 
 std::string LocalPath(const std::string& path) { return path; }
@@ -13,11 +11,4 @@ int64_t LocalFileSize(const std::string& path) {
   struct _stati64 info;
   if (_stati64(path.c_str(), &info) != 0 || !(info.st_mode & _S_IFREG)) return -1;
   return info.st_size;
-}
-
-void CreateFoldersAlong(const std::string& path) {
-  for (size_t i = path.find('\\'); i != std::string::npos; i = path.find('\\', i + 1)) {
-    if (i == 0) continue;
-    CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-  }
 }

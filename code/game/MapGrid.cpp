@@ -13,6 +13,7 @@
 #include "foundation/LogFile.h"
 #include "foundation/Platform.h"
 #include "foundation/StartupOrder.h"
+#include "foundation/Utility.h"
 
 QV_STARTUP_MARK(kRowMapGrid, "MapGrid");
 std::vector<MapCell> MapGrid QV_STARTUP(kRowMapGrid);
@@ -52,21 +53,6 @@ int ParseInt(const std::string& text) {
   if (value > INT_MAX) return INT_MAX;
   if (value < INT_MIN) return INT_MIN;
   return static_cast<int>(value);
-}
-
-std::vector<std::string> SplitOn(const std::string& text, char delimiter) {
-  std::vector<std::string> pieces;
-  std::string piece;
-  for (char c : text) {
-    if (c == delimiter) {
-      if (!piece.empty()) pieces.push_back(piece);
-      piece.clear();
-    } else {
-      piece += c;
-    }
-  }
-  if (!piece.empty()) pieces.push_back(piece);
-  return pieces;
 }
 
 int ToInt32(int64_t value) { return static_cast<int>(static_cast<uint32_t>(value)); }
@@ -148,8 +134,9 @@ bool LoadMap(const std::string& path) {
 
   int width = 0, height = 0;
   bool sawBody = false;
+  std::vector<std::string> pieces;
   while (std::getline(in, line)) {
-    std::vector<std::string> pieces = SplitOn(line, '=');
+    Tokenize(line, pieces, "=");
     if (pieces.size() == 2) {
       if (pieces[0] == "width") {
         width = ParseInt(pieces[1]);

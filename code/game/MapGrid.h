@@ -41,3 +41,12 @@ void SetWallXEdge(int x, int y, int value);
 // Replaces the whole grid with a ".map" file's; false (and an empty grid)
 // when the file cannot be used.
 bool LoadMap(const std::string& path);
+
+// A floor shape file (".fsh", or ".fs2" over its default set) made into
+// floor textures and handed to the renderer's floor slots. A missing or
+// empty file fails silently.
+bool LoadFloorSet(const std::string& path);
+// The floor set of a patch folder (ending in a backslash): its "floors.fs2",
+// else its "floors.fsh", else "patches\default\floors.fsh". A map load never
+// changes the floors by itself: callers follow LoadMap with this.
+void LoadPatchFloors(const std::string& folder);

@@ -10,18 +10,9 @@
 
 #include "LocalFiles.h"
 #include "foundation/LogFile.h"
+#include "foundation/Utility.h"
 
 namespace {
-
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data) {
-  FILE* f = OpenLocalFile(path, "rb");
-  if (!f) return false;
-  unsigned char chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) data.insert(data.end(), chunk, chunk + got);
-  std::fclose(f);
-  return true;
-}
 
 // Reads from a byte buffer; each read says whether the bytes were there.
 class ByteReader {
@@ -66,27 +57,6 @@ class ByteReader {
   size_t at_;
 };
 
-std::string LowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-std::string ExtensionOf(const std::string& path) {
-  size_t dot = path.rfind('.');
-  return dot == std::string::npos ? std::string() : path.substr(dot + 1);
-}
-
-std::string FileNameOf(const std::string& path) {
-  size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string WithoutExtension(const std::string& path) {
-  size_t dot = path.rfind('.');
-  return dot == std::string::npos ? path : path.substr(0, dot);
-}
-
 // The rows of an image as stored: last row first.
 bool ReadRowsBottomUp(ByteReader& in, FshImage& image) {
   image.pixels.resize(size_t(image.width) * size_t(image.height));
@@ -98,10 +68,10 @@ bool ReadRowsBottomUp(ByteReader& in, FshImage& image) {
 }  // namespace
 
 bool LoadShapeFile(ShapeSet& set, const std::string& path) {
-  if (LocalFileSize(path) <= 0) return false;
-  const std::string extension = LowerCase(ExtensionOf(path));
+  if (GetFileLength(path) == 0) return false;  // missing or empty: the caller tries the next file
+  const std::string extension = ToLowerCase(GetFileExtension(path));
   if (extension == "fs2") {
-    const std::string base = "patches\\default\\" + WithoutExtension(FileNameOf(path)) + ".fsh";
+    const std::string base = "patches\\default\\" + StripExtension(GetFileName(path)) + ".fsh";
     if (LoadFsh(set, base)) return ApplyFs2(set, path);
     ErrorLog << "Could not load base .fsh to load .fs2 file.\n  -fs2 name: " << path << "\n  -base fsh: " << base
              << "\n";
@@ -115,7 +85,7 @@ bool LoadShapeFile(ShapeSet& set, const std::string& path) {
 bool LoadFsh(ShapeSet& set, const std::string& path) {
   set.clear();
   std::vector<unsigned char> data;
-  if (!ReadWholeFile(path, data)) {
+  if (!ReadLocalFile(path, &data)) {
     ErrorLog << "Unable to open " << path << " to load FSH data.\n";
     return false;
   }
@@ -140,7 +110,7 @@ bool LoadFsh(ShapeSet& set, const std::string& path) {
 
 bool ApplyFs2(ShapeSet& set, const std::string& path) {
   std::vector<unsigned char> data;
-  if (!ReadWholeFile(path, data)) {
+  if (!ReadLocalFile(path, &data)) {
     ErrorLog << "Unable to open " << path << " to load FS2 data.\n";
     return false;
   }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "TestSupport.h"
@@ -32,10 +33,13 @@ void RemoveFolder(const std::string& folder) {
   fs::remove_all(folder, ignored);
 }
 
+// By hand: MinGW's filesystem::copy_file refuses to overwrite.
 void CopyFileTo(const std::string& from, const std::string& to) {
   fs::path target(to);
   if (target.has_parent_path()) fs::create_directories(target.parent_path());
-  fs::copy_file(from, target, fs::copy_options::overwrite_existing);
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary | std::ios::trunc);
+  out << in.rdbuf();
 }
 
 std::vector<std::string> ListFiles(const std::string& folder) {
