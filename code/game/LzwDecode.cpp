@@ -28,28 +28,28 @@ struct Entry {
   uint32_t length;
 };
 
-// Output written straight into the caller's vector, grown in large steps and
-// always with some bytes to spare past what is written, so that short
-// strings can be copied in whole 16-byte pieces; trimmed at the end.
+// Output written straight into the caller's vector, always with some bytes
+// to spare past what is written, so that short strings can be copied in
+// whole 16-byte pieces; trimmed at the end. The vector's storage is reserved
+// generously at the start (untouched memory costs little) and its size grows
+// a chunk at a time, so the bytes are not moved as the output grows.
 class OutputWriter {
  public:
   static constexpr size_t kSlack = 16;
+  static constexpr size_t kChunk = 1u << 20;
 
   OutputWriter(std::vector<unsigned char>& output, size_t inputLength)
       : out_(output), base_(output.size()), size_(0) {
-    size_t guess = inputLength * 4 + 4096;
-    Grow(guess < kLzwOutputLimit ? guess : kLzwOutputLimit);
+    size_t guess = inputLength < kLzwOutputLimit / 16 ? inputLength * 16 : kLzwOutputLimit;
+    if (guess < 65536) guess = 65536;
+    out_.reserve(base_ + guess + kSlack);
+    Grow(0);
   }
 
   // Room for count more bytes (and the slack); false past the output limit.
   bool Reserve(size_t count) {
     if (count > kLzwOutputLimit - size_) return false;
-    if (size_ + count + kSlack > capacity_) {
-      size_t want = capacity_ * 2;
-      if (want < size_ + count) want = size_ + count;
-      if (want > kLzwOutputLimit) want = kLzwOutputLimit;
-      Grow(want);
-    }
+    if (size_ + count + kSlack > capacity_) Grow(count);
     return true;
   }
 
@@ -60,10 +60,12 @@ class OutputWriter {
   void Discard() { out_.resize(base_); }
 
  private:
-  void Grow(size_t capacity) {
-    out_.resize(base_ + capacity + kSlack);
+  void Grow(size_t count) {
+    size_t want = capacity_ + kChunk;
+    if (want < size_ + count + kSlack) want = size_ + count + kSlack;
+    out_.resize(base_ + want);
     data_ = out_.data() + base_;
-    capacity_ = capacity + kSlack;
+    capacity_ = want;
   }
 
   std::vector<unsigned char>& out_;

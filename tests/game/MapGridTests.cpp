@@ -59,6 +59,11 @@ TEST(MapTransforms, DeskewAndReskew) {
       EXPECT_EQ(y, fy);
     }
   }
+  // Extreme positions (from the network) wrap instead of overflowing.
+  Deskew(2147483647, 2147483647, &gx, &gy);
+  Reskew(gx, gy, &x, &y);
+  EXPECT_EQ(y, 2147483647);
+  Reskew(-2147483647 - 1, 2147483647, &x, &y);
 }
 
 TEST(MapLoad, GeneratedMapFillsTheGrid) {
@@ -186,10 +191,12 @@ TEST(MapLoad, BadSizesAreRefused) {
     EXPECT_EQ(w, 0);
     EXPECT_EQ(GetMapFloor(0, 0), 161);
   }
-  // The bound is on width + height.
+  // The bound is on width + height; numbers past int saturate.
   LogTail log;
   EXPECT_FALSE(LoadMap(PutMap("b.map", MapText("width=1024\nheight=1025\nBODY\n", ""))));
-  EXPECT_EQ(log.Text(), "map dimensions loaded from file are bad: 1024x1025\n");
+  EXPECT_FALSE(LoadMap(PutMap("b.map", MapText("width=99999999999\nheight=-99999999999\nBODY\n", ""))));
+  EXPECT_EQ(log.Text(), "map dimensions loaded from file are bad: 1024x1025\n"
+                        "map dimensions loaded from file are bad: 2147483647x-2147483648\n");
 }
 
 TEST(MapLoad, TransformsKeepOrTakeTheFileHeight) {
