@@ -17,8 +17,9 @@ configure() {  # folder, extra cmake arguments...
   local dir=$1
   shift
   if [ -f "$dir/build.ninja" ]; then
-    # Options added since the folder was made take effect too.
-    cmake "$dir" "$@" >/dev/null 2>&1
+    # Options added since the folder was made take effect too (quietly: the
+    # toolchain file is reported as unused on a second configure).
+    cmake "$dir" "$@" >/dev/null 2>&1 || cmake "$dir" "$@"
   else
     cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
   fi
