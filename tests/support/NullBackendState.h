@@ -65,6 +65,9 @@ struct State {
   G::BlendFactor blendSource = G::kBlendOne;
   G::BlendFactor blendDestination = G::kBlendZero;
   int viewport[4] = {};
+  Matrix4 projection;
+  Matrix4 view;
+  Matrix4 world;
 
   const G::TextureRecord* textures[kStages] = {};
   const G::RenderTextureRecord* renderTextures[kStages] = {};
@@ -116,6 +119,7 @@ void Note(const char* name, const Args&... args) {
     text += ")";
   }
   S().calls.push_back(text);
+  if (S().script.observer) S().script.observer(text);
 }
 
 inline bool IsCurrentTexture(const G::TextureRecord* record) {
