@@ -8,6 +8,9 @@
 #include <deque>
 #include <list>
 
+#include "ColorTables.h"
+#include "DreamArchive.h"
+#include "MapGrid.h"
 #include "VantDataManager.h"
 #include "foundation/LogFile.h"
 #include "foundation/StartupOrder.h"
@@ -21,7 +24,11 @@ bool s_loggedIn;
 // feed, is dropped too.
 bool s_droppingLine;
 
-WorldEffects s_effects = {};
+// The program's own map, palette and archive code. Floor sets become
+// textures in the renderer's slots: the world renderer adds those calls when
+// it starts, so this file needs no graphics.
+WorldEffects s_effects = {Deskew, Reskew, SetMapFloor, SetMapObject, LoadMap, nullptr, LoadPcxPalette, nullptr,
+                          ExtractDream};
 
 }  // namespace
 

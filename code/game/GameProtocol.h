@@ -28,9 +28,17 @@ void SetNetClient(NetClient* client);
 void SetServerConnection(ServerConnection* connection);
 
 // What server lines and the dream step change beyond the game-state store:
-// the map, the palette, the renderer's floor cache and the extracted dream.
-// Filled with the real functions; a test or the fuzz target installs its own
-// (a fuzzed map path must never be opened).
+// the map, the palette, the floors, the renderer's floor cache and the
+// extracted dream. At start the map, palette and archive entries hold the
+// program's own functions. The two that need graphics and the world renderer,
+// loadPatchFloors (LoadPatchFloors) and markFloorDirtyNear
+// (MarkFloorDirtyNear), are added by the renderer when it starts:
+//   WorldEffects e = GetWorldEffects();
+//   e.loadPatchFloors = LoadPatchFloors;
+//   e.markFloorDirtyNear = MarkFloorDirtyNear;
+//   SetWorldEffects(e);
+// A test or the fuzz target installs its own (a fuzzed map path must never
+// be opened).
 struct WorldEffects {
   void (*deskew)(int fileX, int fileY, int* gridX, int* gridY);
   void (*reskew)(int gridX, int gridY, int* fileX, int* fileY);
@@ -39,7 +47,6 @@ struct WorldEffects {
   bool (*loadMap)(const std::string& path);
   void (*loadPatchFloors)(const std::string& folder);
   void (*loadPcxPalette)(const std::string& path);
-  // The world renderer's MarkFloorDirtyNear, set when it starts.
   void (*markFloorDirtyNear)(int x, int y);
   // Unpacks a downloaded archive next to itself.
   bool (*extractDream)(const std::string& archivePath);

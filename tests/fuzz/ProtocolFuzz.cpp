@@ -10,6 +10,7 @@
 
 #include "game/FileServerProtocol.h"
 #include "game/GameProtocol.h"
+#include "game/MapGrid.h"
 #include "game/VantDataManager.h"
 
 namespace {
@@ -29,20 +30,15 @@ class SinkConnection : public ServerConnection {
 
 SinkConnection s_sink;
 
-// The map, palette and floor loads take paths from the input: they must
-// never reach the file system here. Positions still go through a transform.
+// The map, palette, floor and archive loads take paths from the input: they
+// must never reach the file system here. Positions and cells go through the
+// real map module (no map is loaded, so cells fall outside the grid).
 WorldEffects FuzzEffects() {
   WorldEffects e = {};
-  e.deskew = [](int x, int y, int* gx, int* gy) {
-    *gx = x + y / 2;
-    *gy = (y + 1) / 2 - x;
-  };
-  e.reskew = [](int x, int y, int* fx, int* fy) {
-    *fy = x + y;
-    *fx = (x - y + 1) / 2;
-  };
-  e.setMapFloor = [](int, int, int) {};
-  e.setMapObject = [](int, int, int) {};
+  e.deskew = Deskew;
+  e.reskew = Reskew;
+  e.setMapFloor = SetMapFloor;
+  e.setMapObject = SetMapObject;
   e.loadMap = [](const std::string&) { return false; };
   e.loadPatchFloors = [](const std::string&) {};
   e.loadPcxPalette = [](const std::string&) {};

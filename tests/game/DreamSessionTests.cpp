@@ -6,10 +6,14 @@
 
 #include <filesystem>
 
+#include "NullBackend.h"
+#include "RendererStandIn.h"
 #include "StandInSession.h"
 #include "TestSupport.h"
+#include "game/ColorTables.h"
 #include "game/MapGrid.h"
 #include "game/VantDataManager.h"
+#include "graphics/Device.h"
 
 namespace {
 
@@ -24,25 +28,46 @@ class StandInFullSession : public StandInSession {
   void SetUp() override {
     StandInSession::SetUp();
     if (IsSkipped()) return;
-    // The program's own map, palette and archive code, not the recording.
-    SetWorldEffects(previousEffects_);
-    for (const char* folder : {"maps", "patches"})
-      fs::copy(fs::path(kSample) / folder, folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    // The program's own map, palette, floor and archive code, not the
+    // recording; floors become textures of the null graphics backend.
+    WorldEffects effects = previousEffects_;
+    effects.loadPatchFloors = LoadPatchFloors;  // as the world renderer adds it
+    SetWorldEffects(effects);
+    NullBackend::Reset();
+    G::Setup setup;
+    setup.colour32 = true;
+    setup.width = 800;
+    setup.height = 600;
+    ASSERT_TRUE(DXG::Init(nullptr, &setup));
+    g_installedFloors.clear();
+    g_installCalls = 0;
+    for (const char* folder : {"maps", "patches"}) {
+      fs::remove_all(folder);
+      fs::copy(fs::path(kSample) / folder, folder, fs::copy_options::recursive);
+    }
+    LoadPcxPalette("patches\\default\\default.pcx");
     fs::remove_all("qvrx_tmp/Meadow");
-    FileScenario("\"dreams\": " + JsonText(BinaryDir() + "/sample/dreams"));
+    // Small blocks, so the small sample dream still takes several.
+    FileScenario("\"dreams\": " + JsonText(BinaryDir() + "/sample/dreams") + ", \"block_size\": 512");
+  }
+  void TearDown() override {
+    StandInSession::TearDown();
+    g_installedFloors.clear();
+    if (G::IsInitialized()) G::Shutdown();
+    NullBackend::Reset();
   }
 };
 
 std::string Acks(size_t archiveSize) {
   std::string acks;
-  size_t blocks = (archiveSize + 4085) / 4086;
+  size_t blocks = (archiveSize + 501) / 502;
   for (size_t i = 0; i < blocks; ++i) acks += "PKOK " + std::to_string(i) + "\n";
   return acks + "BYE\n";
 }
 
 TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
   const std::string archive = ReadFileBytes(std::string(kSample) + "/dreams/Meadow.dream");
-  ASSERT_GT(archive.size(), 4086u * 2) << "the sample dream should need several blocks";
+  ASSERT_GT(archive.size(), 502u * 2) << "the sample dream should need several blocks";
   // File (7, 12) on the 40 x 60 map of vinca.map.
   const std::string pos = " ' ,";
   GameScript({Send("Welcome to Vantrell.\nPlease log in. END\n"), Expect("connect Bob secret\n"),
@@ -59,6 +84,7 @@ TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
   int width = 0, height = 0;
   GetMapSize(&width, &height);
   EXPECT_EQ(width, 2 * (40 + 60));
+  EXPECT_EQ(g_installCalls, 1);  // the default floors, for the map line
   int x = 0, y = 0, ownX = -1, ownY = -1;
   Deskew(7, 12, &x, &y);
   GetViewPosition(ownX, ownY);
@@ -77,6 +103,7 @@ TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
   EXPECT_TRUE(GetPortalList().empty());
   GetMapSize(&width, &height);
   EXPECT_EQ(width, 2 * (24 + 40));  // the dream's own map
+  EXPECT_EQ(g_installCalls, 2);     // and its floors
   EXPECT_EQ(ReadFileBytes("qvrx_tmp\\Meadow\\Meadow.dream"), archive);
   EXPECT_TRUE(FileExists("qvrx_tmp\\Meadow\\notes\\stones.txt"));
   EXPECT_EQ(statusLines_,

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/NetClient.h"
 #include "game/GameProtocol.h"
-
-class NetClient;
 
 // A JSON string holding these bytes: the servers take each character as one
 // byte (latin-1).
