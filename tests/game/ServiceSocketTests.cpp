@@ -170,6 +170,21 @@ TEST_F(StandInDreams, ALocalFileOfAnotherSizeIsReplaced) {
   EXPECT_EQ(ReadFileBytes(DreamFile("Replaced")), kDream);
 }
 
+TEST_F(StandInDreams, AFailureBeforeTheFileIsOpenedKeepsTheCompleteLocalCopy) {
+  ForgetDream("Kept");
+  std::filesystem::create_directories("qvrx_tmp/Kept");
+  WriteFileBytes(DreamFile("Kept"), kDream);
+  FileScenario("\"welcome\": \"11 Not today\\n\"");
+  GameScript(Steps(LoginSteps(), {Send("]q Kept\n"), Expect("goback\n")}));
+  MessageBoxRecorder boxes;
+  boxes.QueueAnswer(kAnswerYes);
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw(kAbort); }));
+  EXPECT_EQ(errors.Text(), "Anomolous message recieved in response to file server connect.\n");
+  EXPECT_EQ(ReadFileBytes(DreamFile("Kept")), kDream);
+}
+
 TEST_F(StandInDreams, BlocksThatArriveJustBeforeTheServerHangsUpAreStillUsed) {
   ForgetDream("Hasty");
   ServeDream("Hasty", kDream);
@@ -283,6 +298,8 @@ struct FailureCase {
   bool goBack;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.label; }
+
 std::string WithId(std::string text, const std::string& id) {
   for (size_t at = text.find("ID"); at != std::string::npos; at = text.find("ID", at + id.size()))
     text.replace(at, 2, id);
@@ -310,10 +327,12 @@ const FailureCase kFailures[] = {
      kRequest, true},
     {"Untagged", "\"fail\": \"untagged_block\"", kRealFileCalls, {kWelcome, kAccepted, "> FAILED"},
      "Non-data block recieved while downloading file... aborting.\n" + kDeleted, kRequest + "PKOK 0\n", false},
-    {"OutOfOrder", "\"fail\": \"out_of_order\"", kRealFileCalls, {kWelcome, kAccepted, "> FAILED"},
+    // Block 1 where block 0 belongs: nothing is acknowledged.
+    {"OutOfOrder", "\"fail\": \"out_of_order\", \"fail_block\": 0", kRealFileCalls,
+     {kWelcome, kAccepted, "> FAILED"},
      "Out of order data block received from file server... aborting. (I know, I should handle this better.... "
      "later!)\n" + kDeleted,
-     kRequest + "PKOK 0\n", true},
+     kRequest, true},
     {"ClosedMidway", "\"fail\": \"close_mid\"", kRealFileCalls,
      {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
      kRequest + "PKOK 0\n", false},
