@@ -40,9 +40,10 @@ void ClearLoadedModels() { g_loadedModels.clear(); }
 
 namespace {
 
-// A handle without a record reads as write-only, as an empty record would.
-bool IsReadable(const VertexBuffer& buffer) { return buffer.Record() && !buffer.Record()->writeOnly; }
-bool IsReadable(const IndexBuffer& buffer) { return buffer.Record() && !buffer.Record()->writeOnly; }
+// A chunk may lack a buffer (a model chunk without vertices or indices): it
+// then has nothing to read, which is not the same as a buffer it cannot read.
+bool IsWriteOnly(const VertexBuffer& buffer) { return buffer.Record() && buffer.Record()->writeOnly; }
+bool IsWriteOnly(const IndexBuffer& buffer) { return buffer.Record() && buffer.Record()->writeOnly; }
 
 // For each input vertex, the position of its byte-identical twin among the
 // distinct vertices, which are appended to unique in order of first
@@ -176,7 +177,7 @@ Mesh* Mesh::Duplicate(bool readable) const {
   if (!copy) return nullptr;
   if (!record_) return copy;
   for (Chunk& chunk : record_->chunks) {
-    if (!IsReadable(chunk.vertexBuffer) || !IsReadable(chunk.indexBuffer)) {
+    if (IsWriteOnly(chunk.vertexBuffer) || IsWriteOnly(chunk.indexBuffer)) {
       ErrorLog << "Attempt to duplicate a mesh, but it is write-only so can't.\n";
       delete2(copy);
       return nullptr;
@@ -184,9 +185,8 @@ Mesh* Mesh::Duplicate(bool readable) const {
     Chunk fresh;
     fresh.TextureB = chunk.TextureB;
     fresh.TextureC = chunk.TextureC;
-    const VertexBufferRecord* vb = chunk.vertexBuffer.Record();
-    fresh.vertexBuffer.Create(vb->vertexCount, vb->format, vb->vertexSize, false, !readable);
-    {
+    if (const VertexBufferRecord* vb = chunk.vertexBuffer.Record()) {
+      fresh.vertexBuffer.Create(vb->vertexCount, vb->format, vb->vertexSize, false, !readable);
       VertexBufferLock from(chunk.vertexBuffer, false);
       VertexBufferLock to(fresh.vertexBuffer, false);
       void* source = nullptr;
@@ -196,9 +196,9 @@ Mesh* Mesh::Duplicate(bool readable) const {
       else
         ErrorLog << "Could not lock vb in Mesh::Duplicate.\n";
     }
-    unsigned short indexCount = chunk.indexBuffer.Record()->indexCount;
-    fresh.indexBuffer.Create(indexCount, false, !readable);
-    {
+    if (chunk.indexBuffer.Record()) {
+      unsigned short indexCount = chunk.indexBuffer.Record()->indexCount;
+      fresh.indexBuffer.Create(indexCount, false, !readable);
       IndexBufferLock from(chunk.indexBuffer, false);
       IndexBufferLock to(fresh.indexBuffer, false);
       void* source = nullptr;
@@ -218,11 +218,12 @@ Mesh* Mesh::Duplicate(bool readable) const {
 void Mesh::OptimizeChunks(bool keepReadable) {
   if (!record_) return;
   for (Chunk& chunk : record_->chunks) {
-    if (!IsReadable(chunk.vertexBuffer) || !IsReadable(chunk.indexBuffer)) {
+    if (IsWriteOnly(chunk.vertexBuffer) || IsWriteOnly(chunk.indexBuffer)) {
       ErrorLog << "Cannot optimize mesh chunk.  Vertex/Index buffer not readable.\n";
       WriteCallStack(ErrorLog, "  -call stack:\n");
       continue;
     }
+    if (!chunk.vertexBuffer.Record() || !chunk.indexBuffer.Record()) continue;  // nothing to weld
     const VertexBufferRecord* oldVB = chunk.vertexBuffer.Record();
     const IndexBufferRecord* oldIB = chunk.indexBuffer.Record();
     g_meshStats.graphicVertsBefore += oldVB->vertexCount;
@@ -283,19 +284,19 @@ void Mesh::RebuildPositionsMesh() {
   std::vector<unsigned char> gathered;  // 12 bytes per position
   std::vector<unsigned> gatheredIndices;
   for (Chunk& chunk : record_->chunks) {
-    if (!IsReadable(chunk.indexBuffer) || !IsReadable(chunk.vertexBuffer)) {
+    if (IsWriteOnly(chunk.indexBuffer) || IsWriteOnly(chunk.vertexBuffer)) {
       ErrorLog << "RebuildPositionsMesh failing... some ib/vb are write-only.\n";
       WriteCallStack(ErrorLog, "  -Call stack:\n");
       return;
     }
     const VertexBufferRecord* vb = chunk.vertexBuffer.Record();
-    if (vb->vertexSize < 12 && vb->vertexCount > 0) {
+    if (vb && vb->vertexSize < 12 && vb->vertexCount > 0) {
       ErrorLog << "RebuildPositionsMesh failing... a vertex is too small to hold a position.\n";
       WriteCallStack(ErrorLog, "  -Call stack:\n");
       return;
     }
     unsigned base = static_cast<unsigned>(gathered.size() / 12);
-    {
+    if (chunk.indexBuffer.Record()) {
       IndexBufferLock lock(chunk.indexBuffer, false);
       void* data = nullptr;
       if (lock.GetData(&data)) {
@@ -305,7 +306,7 @@ void Mesh::RebuildPositionsMesh() {
         ErrorLog << "RebuildPositionsMesh: lock IB failed??\n";
       }
     }
-    {
+    if (vb) {
       VertexBufferLock lock(chunk.vertexBuffer, false);
       void* data = nullptr;
       if (lock.GetData(&data)) {

@@ -100,8 +100,10 @@ class ByteReader {
   size_t pos_ = 0;
 };
 
-bool IsReadable(const VertexBuffer& buffer) { return buffer.Record() && !buffer.Record()->writeOnly; }
-bool IsReadable(const IndexBuffer& buffer) { return buffer.Record() && !buffer.Record()->writeOnly; }
+// A chunk without a buffer is saved with empty lists; one whose buffer
+// cannot be read back cannot be saved at all.
+bool IsWriteOnly(const VertexBuffer& buffer) { return buffer.Record() && buffer.Record()->writeOnly; }
+bool IsWriteOnly(const IndexBuffer& buffer) { return buffer.Record() && buffer.Record()->writeOnly; }
 
 // The writer refuses what its field cannot hold, rather than write a count
 // that disagrees with the data after it.
@@ -148,28 +150,27 @@ bool Mesh::BinarySave(std::vector<unsigned char>& out) const {
   PutU8(out, static_cast<unsigned>(record_->chunks.size()));
   if (record_->chunks.empty()) return true;
   for (Chunk& chunk : record_->chunks) {
-    if (!IsReadable(chunk.vertexBuffer)) {
+    if (IsWriteOnly(chunk.vertexBuffer)) {
       ErrorLog << "Bad: VB is write only... not readable... but attempt to save it.\n";
       return false;
     }
-    if (!IsReadable(chunk.indexBuffer)) {
+    if (IsWriteOnly(chunk.indexBuffer)) {
       ErrorLog << "Bad: IB is write only... not readable... but attempt to save it.\n";
       return false;
     }
     if (!PutTexture(out, chunk.TextureB, owner) || !PutTexture(out, chunk.TextureC, owner)) return false;
-    const VertexBufferRecord* vb = chunk.vertexBuffer.Record();
-    if (!Fits(vb->format.size(), 31, "a vertex format's element count", owner) ||
-        !Fits(static_cast<size_t>(vb->vertexCount), 65535, "a chunk's vertex count", owner) ||
-        !Fits(static_cast<size_t>(vb->vertexSize), 255, "a vertex's size", owner))
-      return false;
-    PutU8(out, static_cast<unsigned>(vb->format.size() * 8));
-    for (const VertexElement& element : vb->format) {
-      PutU32(out, static_cast<unsigned>(element.type));
-      PutU32(out, static_cast<unsigned>(element.use));
-    }
-    PutU16(out, static_cast<unsigned>(vb->vertexCount));
-    PutU8(out, static_cast<unsigned>(vb->vertexSize));
-    {
+    if (const VertexBufferRecord* vb = chunk.vertexBuffer.Record()) {
+      if (!Fits(vb->format.size(), 31, "a vertex format's element count", owner) ||
+          !Fits(static_cast<size_t>(vb->vertexCount), 65535, "a chunk's vertex count", owner) ||
+          !Fits(static_cast<size_t>(vb->vertexSize), 255, "a vertex's size", owner))
+        return false;
+      PutU8(out, static_cast<unsigned>(vb->format.size() * 8));
+      for (const VertexElement& element : vb->format) {
+        PutU32(out, static_cast<unsigned>(element.type));
+        PutU32(out, static_cast<unsigned>(element.use));
+      }
+      PutU16(out, static_cast<unsigned>(vb->vertexCount));
+      PutU8(out, static_cast<unsigned>(vb->vertexSize));
       VertexBufferLock lock(chunk.vertexBuffer, false);
       void* data = nullptr;
       if (!lock.GetData(&data)) {
@@ -178,10 +179,13 @@ bool Mesh::BinarySave(std::vector<unsigned char>& out) const {
       }
       const unsigned char* bytes = static_cast<const unsigned char*>(data);
       out.insert(out.end(), bytes, bytes + static_cast<size_t>(vb->vertexCount) * vb->vertexSize);
+    } else {
+      PutU8(out, 0);   // no format
+      PutU16(out, 0);  // no vertices
+      PutU8(out, 0);   // of no size
     }
-    const IndexBufferRecord* ib = chunk.indexBuffer.Record();
-    PutU16(out, ib->indexCount);
-    {
+    if (const IndexBufferRecord* ib = chunk.indexBuffer.Record()) {
+      PutU16(out, ib->indexCount);
       IndexBufferLock lock(chunk.indexBuffer, false);
       void* data = nullptr;
       if (!lock.GetData(&data)) {
@@ -190,6 +194,8 @@ bool Mesh::BinarySave(std::vector<unsigned char>& out) const {
       }
       const unsigned short* indices = static_cast<const unsigned short*>(data);
       for (int i = 0; i < ib->indexCount; ++i) PutU16(out, indices[i]);
+    } else {
+      PutU16(out, 0);
     }
   }
   if (!Fits(record_->positions.size(), 65535, "its position count", owner) ||
@@ -505,7 +511,16 @@ bool DoLoadBMBMHierarchy(const unsigned char* bytes, size_t size, bool readable,
       return false;
     }
     unsigned type = bytes[pos++];
-    if (type == kEndOfStream) break;
+    if (type == kEndOfStream) {
+      // The writer ends every file here: more bytes mean a damaged record
+      // was read as the end.
+      if (pos != size) {
+        ErrorLog << "Data after the end of stream in DoLoadBMBMHierarchy.\n";
+        dropPending();
+        return false;
+      }
+      break;
+    }
     if (type == kMeshRecord) {
       if (pending) {
         ErrorLog << "Note: a mesh went unused in DoLoadBMBMHierarchy.\n";

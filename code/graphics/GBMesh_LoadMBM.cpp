@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <unordered_map>
 
 #include "foundation/CProfiler.h"
@@ -178,6 +179,7 @@ class MbmParser {
   std::string errorStack_;
   bool boneError_ = false;
   bool meshError_ = false;
+  bool leadingRandomID_ = false;
 };
 
 bool MbmParser::Parse(bool optimize) {
@@ -193,6 +195,7 @@ bool MbmParser::Parse(bool optimize) {
     first = false;
     if (keyword == "RandomID") {
       if (isFirst) {
+        leadingRandomID_ = true;
         if (!tok_.ExpectOpen()) break;
         out_.RandomID = tok_.ReadFloat();
         std::string cachePath = ModelCachePath(path_);
@@ -250,8 +253,11 @@ bool MbmParser::Parse(bool optimize) {
     ErrorLog << "Errors occured parsing the file " << path_ << "\n  error stack: " << errorStack_ << "\n";
   if (boneError_) ErrorLog << "Errors in bones of model file: " << path_ << "\n";
   if (meshError_) ErrorLog << "Errors in meshes of model file: " << path_ << "\n";
+  // The tops are picked before any is freed: freeing one frees its children.
+  std::vector<Bone*> tops;
   for (BoneDef& def : bones_)
-    if (!def.bone->GetParent()) FreeBone(def.bone);
+    if (!def.bone->GetParent()) tops.push_back(def.bone);
+  for (Bone* bone : tops) FreeBone(bone);
   return false;
 }
 
@@ -381,7 +387,6 @@ void MbmParser::CheckChunkIndices(Chunk& chunk) {
     tok_.Fail("Error parsing mesh: a chunk's index names a vertex it does not have.\n");
     ErrorLog << "  -index value: " << static_cast<int>(indices[i]) << "\n"
              << "  -vertex count: " << vertexCount << "\n";
-    errorStack_ += "Chunk ";
     return;
   }
 }
@@ -586,7 +591,11 @@ void MbmParser::FinishMeshes(bool optimize) {
     if (optimize) mesh.OptimizeChunks(true);
     mesh.RebuildPositionsMesh();
   }
-  SaveMeshBMBM(ModelCachePath(path_), out_);
+  // Without a leading RandomID the cache is written but must never be read:
+  // it carries a RandomID that equals nothing, not even a later text's.
+  ModelLoadRecord saved = out_;
+  if (!leadingRandomID_) saved.RandomID = std::numeric_limits<float>::quiet_NaN();
+  SaveMeshBMBM(ModelCachePath(path_), saved);
   if (!readable_ && optimize) {
     // Only to make the buffers write-only: the counts were taken above.
     MeshStatistics counted = g_meshStats;
