@@ -78,6 +78,13 @@ class MbmTokenizer {
     return Vector3(x, y, z);
   }
 
+  // Nine floats in reading order.
+  Matrix3 ReadMatrix3() {
+    Matrix3 m;
+    for (float& value : m.m) value = ReadFloat();
+    return m;
+  }
+
   bool ExpectOpen() { return Expect("{"); }
   bool ExpectClose() { return Expect("}"); }
 
@@ -293,8 +300,9 @@ bool MbmParser::ParseBone() {
     } else if (word == "ConnectRot") {
       if (tok_.ExpectOpen()) {
         // Stored transposed: the file lists the matrix column by column.
+        Matrix3 read = tok_.ReadMatrix3();
         Matrix3 rotation;
-        for (int k = 0; k < 9; ++k) rotation.m[(k % 3) * 3 + k / 3] = tok_.ReadFloat();
+        for (int k = 0; k < 9; ++k) rotation.m[(k % 3) * 3 + k / 3] = read.m[k];
         bone->SetConnectRot(rotation, true);
         for (int row = 0; row < 3; ++row) {
           const float* r = rotation.m + 3 * row;
