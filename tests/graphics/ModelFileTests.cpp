@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "ModelFixture.h"
+#include "foundation/CProfiler.h"
 #include "foundation/Utility.h"
 
 namespace {
@@ -319,6 +320,47 @@ TEST_F(ModelFiles, LoadRefusals) {
     EXPECT_EQ(MaskCallStacks(errors.Text()), t.errors) << t.path;
   }
   EXPECT_TRUE(G::g_loadedModels.empty());
+}
+
+// The profiler entry of a block as "file samples", empty when absent.
+std::string ProfiledBlock(const std::string& name) {
+  const char* path = "profile_check.txt";
+  if (FILE* f = std::fopen(path, "w")) {
+    g_profiler.WriteReport(f, 1.0);
+    std::fclose(f);
+  }
+  std::string report = ReadFileText(path);
+  size_t at = report.find(name + " - ");
+  if (at == std::string::npos) return "";
+  size_t fileStart = at + name.size() + 3;
+  std::string file = report.substr(fileStart, report.find('\n', fileStart) - fileStart);
+  size_t samples = report.find("Samples taken: ", fileStart) + 15;
+  return GetFileName(ToLowerCase(file).substr(file.rfind('/') + 1)) + " " +
+         report.substr(samples, report.find('\n', samples) - samples);
+}
+
+// Every load is timed, also the ones that fail or end early.
+TEST_F(ModelFiles, LoadsAreProfiled) {
+  std::string path = Write("timed", std::string("RandomID { 0.5 }") + kBoxBody);
+  auto samples = [](const std::string& name) {
+    std::string block = ProfiledBlock(name);
+    return block.empty() ? 0 : std::stoi(block.substr(block.find(' ') + 1));
+  };
+  int loads = samples("Load Mesh (mbm or bmbm)"), binary = samples("Load BMBM file (binary)"),
+      build = samples("Build Position Mesh"), weld = samples("Optimize Position Mesh");
+  G::Model model;
+  ASSERT_TRUE(model.Load(path, false, true, true));
+  G::ClearLoadedModels();
+  ASSERT_TRUE(model.Load(path, false, true, true));  // from the cache
+  G::ClearLoadedModels();
+  EXPECT_FALSE(model.Load("models\absent.mbm", false, true, true));
+  EXPECT_EQ(samples("Load Mesh (mbm or bmbm)"), loads + 3);
+  EXPECT_EQ(samples("Load BMBM file (binary)"), binary + 1);
+  EXPECT_EQ(samples("Build Position Mesh"), build + 1);
+  EXPECT_EQ(samples("Optimize Position Mesh"), weld + 1);
+  EXPECT_EQ(ProfiledBlock("Load Mesh (mbm or bmbm)").substr(0, 19), "gbmesh_loadmbm.cpp ");
+  EXPECT_EQ(ProfiledBlock("Load BMBM file (binary)").substr(0, 16), "gbmesh_bmbm.cpp ");
+  EXPECT_EQ(ProfiledBlock("Build Position Mesh").substr(0, 11), "gbmesh.cpp ");
 }
 
 // ---- What the parser accepts and reports -------------------------------------
