@@ -1,24 +1,17 @@
-// Shared by the model-file fuzz targets: the null backend started once, a
-// bone allocator, silent message boxes and a short error log.
+// Shared by the model-file fuzz targets: the null backend started once with
+// a bone allocator, on top of what every fuzz target does per input.
 #pragma once
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-
+#include "FuzzSupport.h"
 #include "NullBackend.h"
-#include "foundation/Platform.h"
 #include "graphics/GBMesh.h"
 
 namespace fuzz {
 
-inline int AnswerModelBox(WindowHandle, const char*, const char*, unsigned) { return kAnswerOk; }
-
-// Once per input. Each log write reopens the file, so it is emptied now and
-// then to keep that cheap.
 inline void BeginModelInput() {
-  static unsigned count = 0;
-  if (count++ == 0) {
-    SetMessageBoxHandler(AnswerModelBox);
+  static bool started = false;
+  BeginInput();
+  if (!started) {
+    started = true;
     NullBackend::Reset();
     G::Setup setup;
     setup.width = 800;
@@ -27,9 +20,6 @@ inline void BeginModelInput() {
     G::CreateBoneAllocator();
   }
   NullBackend::ClearCalls();  // the backend keeps a record of every call
-  if (count % 512 == 0) {
-    if (FILE* f = std::fopen("_error.txt", "w")) std::fclose(f);
-  }
 }
 
 inline int CountBones(const G::Bone* bone) {
