@@ -211,7 +211,10 @@ class Model : public SharedResource<ModelData> {
 
   // Loads the .mbm file once per path (ignoring case) and readable flag;
   // every handle gets its own bones over the shared meshes. Optimize welds
-  // the meshes; readableMeshes false needs optimize.
+  // the meshes. readableMeshes false needs optimize: the parser always
+  // makes readable buffers (welding, the position mesh and the cache read
+  // them back), and only the welding pass rebuilds them write-only at the
+  // end, so without it the buffers would stay readable whatever was asked.
   bool Load(const std::string& path, bool user, bool readableMeshes, bool optimize);
   Bone* GetRootBone() const;
   void Draw(bool force);
