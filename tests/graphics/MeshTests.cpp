@@ -121,6 +121,33 @@ TEST_F(Meshes, PositionMeshWeldsPositionsOfAllChunks) {
   EXPECT_EQ(mesh.Record()->positionIndices.size(), 6u);
 }
 
+// The chunks together may hold more vertices than 16-bit indices reach, as
+// long as their distinct positions fit.
+TEST_F(Meshes, PositionMeshesBeyondSixteenBitsBeforeWelding) {
+  std::vector<Vertex> first, second;
+  std::vector<unsigned short> indices;
+  for (int i = 0; i < 40000; ++i) {
+    first.push_back(V(static_cast<float>(i), 0, 0, 0xFF000000));
+    second.push_back(V(static_cast<float>(i), 0, 0, 0xFFFFFFFF));  // the same positions, other colours
+  }
+  indices = {0, 1, 39999};
+  Mesh mesh;
+  mesh.Record()->chunks.push_back(MakeChunk(first, indices));
+  mesh.Record()->chunks.push_back(MakeChunk(second, indices));
+  mesh.RebuildPositionsMesh();
+  EXPECT_EQ(mesh.Record()->positions.size(), 40000u);
+  EXPECT_EQ(mesh.Record()->positionIndices, (std::vector<unsigned short>{0, 1, 39999, 0, 1, 39999}));
+
+  // Distinct positions past 16 bits: refused, the old position mesh kept.
+  for (Vertex& v : second) v.position[1] = 1;
+  mesh.Record()->chunks[1] = MakeChunk(second, indices);
+  LogTail log;
+  mesh.RebuildPositionsMesh();
+  EXPECT_EQ(MaskCallStacks(log.Text()),
+            "RebuildPositionsMesh failing... more positions than 16-bit indices reach.\n  -Call stack:\n\n");
+  EXPECT_EQ(mesh.Record()->positions.size(), 40000u);
+}
+
 // ---- Handles, drawing and overrides ----------------------------------------
 
 TEST_F(Meshes, HandlesShareTheRecordAndCopyTheirOverrides) {
@@ -456,6 +483,18 @@ TEST_F(Bones, CopyFromCopiesTheOwnedTreeAndSharesMeshes) {
   ASSERT_EQ(copy->Children().size(), 1u);
   EXPECT_EQ(copy->Children().front()->name, "g");
   EXPECT_EQ(G::g_liveBones, 6);
+
+  // A copy has no parent: it leaves the one it had, and does not keep the
+  // source's world matrix, which includes the source's parent.
+  child->SetConnectPos(Vector3(1, 0, 0), true);
+  ExpectTranslation(child->GetWorldMatrix(), 2, 2, 3);
+  Bone* listed = G::AllocBone();
+  child->AddChild(listed);
+  listed->CopyFrom(*child);
+  EXPECT_EQ(listed->GetParent(), nullptr);
+  EXPECT_EQ(child->Children().size(), 1u);  // the grandchild only
+  ExpectTranslation(listed->GetWorldMatrix(), 1, 0, 0);
+  G::FreeBone(listed);
   G::FreeBone(copy);
   G::FreeBone(borrowed);
   G::FreeBone(root);
