@@ -66,16 +66,20 @@ echo "== fuzz targets (${QV_FUZZ_SECONDS:-30} s each)"
 fuzz_dir=$build/native/fuzzrun
 fuzz_failed=()
 run_fuzz() {  # target; leaves its exit code in <dir>/rc
-  local t=$1 dir=$fuzz_dir/$1 rc=0
+  local t=$1 dir=$fuzz_dir/$1 rc=0 seeds=$build/native/fixtures/seeds/$1
+  # Targets without generated fixtures keep their seeds in the tree.
+  [ -d "$seeds" ] || seeds=$top/tests/fuzz/seeds/$t
+  local options=()  # a dictionary of the format's words, where it has one
+  [ -f "$top/tests/fuzz/$t.dict" ] && options+=(-dict="$top/tests/fuzz/$t.dict")
   rm -rf "$dir/sandbox" "$dir/rc"
   mkdir -p "$dir/sandbox/work" "$dir/corpus"
   (cd "$dir/sandbox/work" &&
     "$build/native/tests/fuzz/${t}_fuzz" -max_total_time="${QV_FUZZ_SECONDS:-30}" -timeout=20 \
-      -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$dir/" \
-      "$dir/corpus" "$build/native/fixtures/seeds/$t" >"$dir/log.txt" 2>&1) || rc=$?
+      -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$dir/" "${options[@]}" \
+      "$dir/corpus" "$seeds" >"$dir/log.txt" 2>&1) || rc=$?
   echo "$rc" >"$dir/rc"
 }
-targets=(lzw dream map shape shape_patch palette color_tables player protocol)
+targets=(lzw dream map shape shape_patch palette color_tables player protocol mbm bmbm)
 fuzz_pids=()
 for t in "${targets[@]}"; do
   # At most $jobs at once (Xvfb is a job of this shell too: count ours).

@@ -53,6 +53,10 @@ class Shader {
 
 // No programs bound; fixed-function drawing.
 void UnbindShader();
+// Uploads the current shader's named matrices from the current transforms;
+// nothing without a current shader. Shader::Set runs it, and so does every
+// draw that changes the world matrix of a bound shader.
+void UpdateShaderMatrices();
 
 // The registry of shader files, in order of registration. Shared code.
 struct ShaderFileEntry {

@@ -9,7 +9,6 @@
 #include "foundation/LogFile.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/GraphicsLock.h"
-#include "graphics/Model.h"
 
 namespace NullBackend {
 

@@ -34,6 +34,7 @@ struct Script {
   bool cubeMaps = true;
   bool createVertexBufferResult = true;
   bool lockVertexBufferResult = true;
+  bool lockIndexBufferResult = true;
   bool createIndexBufferResult = true;
   bool createRenderTextureResult = true;
   bool shaderLoadResult = true;

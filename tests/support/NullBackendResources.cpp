@@ -7,7 +7,6 @@
 #include "foundation/LogFile.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/LoadedImage.h"
-#include "graphics/Model.h"
 
 using NullBackend::Note;
 using NullBackend::S;
@@ -327,7 +326,7 @@ IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool discard) : buffer_(&b
     WriteCallStack(ErrorLog, "  -call stack:\n");
     return;
   }
-  data_ = r->api->bytes.data();
+  if (S().script.lockIndexBufferResult) data_ = r->api->bytes.data();
 }
 
 IndexBufferLock::~IndexBufferLock() {
@@ -497,11 +496,8 @@ void Shader::SetSampler(const std::string& name, int stage) {
   api_->constants.push_back("SetSampler(" + name + "," + NullBackend::Arg(stage) + ")");
 }
 
-// ---- Model code stand-ins ----------------------------------------------------
-// The model code is not written yet; the entry point's calls land here.
+// ---- Shader matrices --------------------------------------------------------
 
-void CreateBoneAllocator() { Note("CreateBoneAllocator"); }
-void DestroyBoneAllocator() { Note("DestroyBoneAllocator"); }
-void ClearLoadedModels() { Note("ClearLoadedModels"); }
+void UpdateShaderMatrices() { Note("UpdateShaderMatrices"); }
 
 }  // namespace G
