@@ -37,10 +37,6 @@ std::atomic<SocketCreateCall> s_socketCreateCall{RealSocketCreate};
 // The call-site lines after a misuse message.
 const char* const kAttemptMadeFrom = "  -attempt made from:\n";
 
-bool StartsWith(const char* data, int length, const char* prefix, int count) {
-  return length >= count && std::memcmp(data, prefix, count) == 0;
-}
-
 // Writes what was sent to the network log. Login lines carry the player's
 // password, so they are masked. The quirk of comparing only as many bytes as
 // were sent (a lone "c" counts as a login line) is kept: it errs on the side
@@ -49,7 +45,7 @@ void LogSentData(const char* data, int length) {
   int compared = length < 8 ? length : 8;
   if (std::memcmp(data, "connect ", compared) == 0) {
     NetworkLog << "{SENT TO SERVER}" << "connect (NAME/PASS REMOVED FOR SECURITY)\n";
-  } else if (length >= 4 && StartsWith(data, length, "RC ", 3)) {
+  } else if (length >= 4 && std::memcmp(data, "RC ", 3) == 0) {
     NetworkLog << "{SENT TO SERVER}" << "RC (NAME/PASS REMOVED FOR SECURITY)\n";
   } else {
     // The text ends at the first zero byte, and never goes past the length.

@@ -19,12 +19,15 @@ class NetServer : public NetworkBase {
   NET::Client* PopClient();
   int PendingClientCount();
   bool IsListening() const { return listening_.load(); }
-  // Shuts the listening socket down and frees the clients still queued.
+  // Closes the listening socket (a new one waits for the next Listen) and
+  // frees the clients still queued.
   void StopListening();
 
   static void ThreadLoop(CThread* thread, void* parameter);
 
  private:
+  // A new non-blocking socket; false (logged) when none can be made.
+  bool OpenSocket();
   void AcceptOnce();
   // Takes the queue out under the server lock; the caller frees the clients
   // once no lock is held (a client's destructor waits for its receive

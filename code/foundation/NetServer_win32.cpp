@@ -11,22 +11,24 @@
 #include "LogFile.h"
 
 NetServer::NetServer() : initialised_(false), listening_(false), socket_(kInvalidSocket), thread_(nullptr) {
-  if (!IsWinSockReady()) return;
-  {
-    CriticalSectionLock network(g_networkLock);
-    socket_ = socket(AF_INET, SOCK_STREAM, 0);
-  }
+  if (!IsWinSockReady() || !OpenSocket()) return;
+  thread_ = new2(CThread, CThread(ThreadLoop,"NetServer",this));
+  initialised_ = true;
+}
+
+bool NetServer::OpenSocket() {
+  CriticalSectionLock network(g_networkLock);
+  socket_ = socket(AF_INET, SOCK_STREAM, 0);
   if (socket_ == kInvalidSocket) {
     ErrorLog.Write("Failed to create socket.\n");
-    return;
+    return false;
   }
   // Non-blocking, so the accept thread's accept returns at once when nobody
   // is waiting and holds the network lock only briefly.
   u_long nonBlocking = 1;
   if (ioctlsocket(static_cast<SOCKET>(socket_), FIONBIO, &nonBlocking) != 0)
     ErrorLog.Write("Warning: created server socket refuses to be non-blocking...\n");
-  thread_ = new2(CThread, CThread(ThreadLoop,"NetServer",this));
-  initialised_ = true;
+  return true;
 }
 
 NetServer::~NetServer() {
@@ -94,9 +96,18 @@ void NetServer::StopListening() {
   {
     CriticalSectionLock network(g_networkLock);
     CriticalSectionLock server(serverLock_);
-    if (socket_ != kInvalidSocket) shutdown(static_cast<SOCKET>(socket_), SD_BOTH);
+    // A listening socket that is only shut down goes on completing
+    // connections (on Windows shutdown does not stop it), which nobody would
+    // ever take; closing it refuses them. A fresh socket waits for the next
+    // Listen.
+    if (socket_ != kInvalidSocket) {
+      shutdown(static_cast<SOCKET>(socket_), SD_BOTH);
+      closesocket(static_cast<SOCKET>(socket_));
+      socket_ = kInvalidSocket;
+    }
     listening_ = false;
     clients.swap(queue_);
+    if (!OpenSocket()) initialised_ = false;
   }
   FreeClients(clients);
 }
@@ -117,6 +128,7 @@ void NetServer::AcceptOnce() {
   NET::Client* rejected = nullptr;
   {
     CriticalSectionLock network(g_networkLock);
+    if (!listening_) return;
     SOCKET accepted = accept(static_cast<SOCKET>(socket_), nullptr, nullptr);
     if (accepted == INVALID_SOCKET) return;
     // Accepted sockets inherit the listening socket's non-blocking mode; a

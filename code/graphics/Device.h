@@ -45,8 +45,12 @@ bool HasStencilBuffer();
 bool HasTwoSidedStencil();
 // Changes the display mode (windowed: the window's size) to width x height.
 bool SetDisplayMode(int width, int height);
+// Makes the display match the resolution table's current index: on
+// failure the index goes back to the one applied last and is remembered as
+// failed. Shared code, not the backend's.
+void ApplyResolution();
 // Whether the resolution table's entry (0..3) has not failed to apply.
-// Shared code (with the resolution table), not the backend's.
+// Shared code, not the backend's.
 bool IsResolutionAvailable(unsigned index);
 
 // Clears the bound target: colour to the packed 0xAARRGGBB, depth to 1,

@@ -19,6 +19,9 @@ struct FontTexture {
 
 // Newest first; its size is the count of font textures made.
 extern std::list<FontTexture> g_fontTextures;
+// Counts the releases of every record, so a text holding a record pointer
+// can tell it was released.
+extern unsigned g_fontGeneration;
 
 // The record for the face, size and flag, made on first demand; null (and
 // logged) for a size below 2, a face name of 32 characters or more, or a

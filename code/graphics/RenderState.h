@@ -6,9 +6,9 @@
 #pragma once
 #include <vector>
 
+#include "foundation/Maths.h"
 #include "graphics/VertexBuffer.h"
 
-struct Matrix4;
 
 namespace G {
 

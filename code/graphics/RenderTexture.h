@@ -3,11 +3,9 @@
 #pragma once
 #include <list>
 
+#include "foundation/Maths.h"
 #include "foundation/SharedResource_TCPP.h"
 
-struct Matrix4;
-struct Vector3;
-struct Viewport;
 
 namespace G {
 

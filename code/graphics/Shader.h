@@ -6,8 +6,8 @@
 #include <list>
 #include <string>
 
-struct Matrix3;
-struct Matrix4;
+#include "foundation/Maths.h"
+
 
 namespace G {
 

@@ -1,8 +1,11 @@
-// What every backend's textures share: the registry search by name and the
-// dimension checks before a texture is made.
+// What every backend's textures share: the registry search by name, the
+// dimension checks before a texture is made, and the loading steps before
+// the backend decodes an image file.
 #include <cctype>
 
 #include "foundation/LogFile.h"
+#include "foundation/Utility.h"
+#include "graphics/GraphicsLock.h"
 #include "graphics/Texture.h"
 
 namespace G {
@@ -30,6 +33,33 @@ bool CheckTextureDimensions(int width, int height, int depth) {
   ErrorLog << "Cannot create texture:\n" << "  -dimensions must be powers of 2\n";
   WriteCallStack(ErrorLog, "  -call stack:\n");
   return false;
+}
+
+bool Texture::LoadFile(const std::string& name, bool colorKey, TextureType type, bool mipmaps, bool dither) {
+  if (record_ && !name.empty() && EqualsIgnoringCase(record_->name, name)) return true;
+  SRFree();
+  if (type == kTextureFree) {
+    ErrorLog << "Error: attempt to load texture of type FREE\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return false;
+  }
+  {
+    CriticalSectionLock lock(g_graphicsLock);
+    if (TextureRecord* shared = FindSharedTexture(name)) {
+      Share(shared);
+      return true;
+    }
+  }
+  if (ToLowerCase(GetFileExtension(name)) == "t3d") {
+    if (colorKey) {
+      ErrorLog << "Color key not supported on 3d textures.\n";
+      return false;
+    }
+    if (!Load3DTextureList(this, name, false)) return false;
+    record_->name = name;
+    return true;
+  }
+  return LoadImageFile(name, colorKey, type, mipmaps, dither);
 }
 
 }  // namespace G

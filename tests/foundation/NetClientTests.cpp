@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "foundation/CMemMan.h"
 #include "foundation/NetClient.h"
+#include "foundation/StartupOrder.h"
 
 namespace {
 
@@ -114,12 +115,14 @@ TEST_F(ConnectedClient, SentDataReachesThePeerAndLoginLinesAreMasked) {
       // The log never reads past the length, whatever follows in memory.
       {"m 9\nmore text that was not sent", 4, "{SENT TO SERVER}m 9\n"},
   };
+  std::string wire;
   for (const Case& c : cases) {
     LogTail netLog("_netlog.txt");
     ASSERT_TRUE(client_.SendData(c.bytes.data(), c.length)) << c.logged;
-    EXPECT_EQ(peer_.Receive(c.length), c.bytes.substr(0, c.length));
     EXPECT_EQ(netLog.Text(), c.logged);
+    wire += c.bytes.substr(0, c.length);
   }
+  EXPECT_EQ(peer_.Receive(wire.size()), wire);
   EXPECT_EQ(NetworkBase::BytesSent(), 19u + 5 + 11 + 29 + 4 + 3 + 8 + 5 + 4);
 }
 
@@ -273,6 +276,23 @@ TEST(NetClient, MisuseLinesNameTheCallSite) {
   EXPECT_EQ(text.rfind("Error: Attempt to call NETCLIENT::Disconnect when not Init'd.\n  -attempt made from:\n", 0),
             0u);
   EXPECT_NE(text.find("MisuseLinesNameTheCallSite"), std::string::npos) << text;
+}
+
+TEST(NetClient, NetworkLockIsBuiltBetweenTheSymbolHandlerAndTheNetworkLog) {
+  int lock = -1, before = -1, after = -1;
+  for (int i = 0; i < StartupEventCount(); ++i) {
+    const StartupEvent& e = StartupEventAt(i);
+    if (!e.built) continue;
+    if (e.row == kRowNetworkLock) {
+      EXPECT_STREQ(e.name, "g_networkLock");
+      lock = i;
+    }
+    if (e.row == kRowSymbolHandler) before = i;
+    if (e.row == kRowNetworkLog) after = i;
+  }
+  ASSERT_GE(lock, 0);
+  EXPECT_LT(before, lock);
+  EXPECT_GT(after, lock);
 }
 
 // The traffic report goes to the statistics log when the last network object

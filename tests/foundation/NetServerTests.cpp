@@ -133,6 +133,17 @@ TEST_F(ListeningServer, StoppingFreesTheClientsStillQueued) {
   for (TestPeer& peer : peers) EXPECT_TRUE(peer.SeesClose());
 }
 
+TEST_F(ListeningServer, StoppedServerRefusesConnectionsUntilItListensAgain) {
+  LogTail errors;
+  server_.StopListening();
+  // Not half-open: nothing completes a connection that nobody would take.
+  EXPECT_FALSE(TestPeer::ConnectTo(port_).Valid());
+  ASSERT_TRUE(server_.Listen(port_));
+  TestPeer peer = ConnectQueued();
+  EXPECT_EQ(server_.PendingClientCount(), 1);
+  EXPECT_EQ(errors.Text(), "");
+}
+
 TEST(NetServer, DestructionFreesTheClientsStillQueued) {
   WinSockUser winSock;
   int records = g_memMan.LiveRecordCount();

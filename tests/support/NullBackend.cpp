@@ -8,6 +8,7 @@
 #include "foundation/CMemMan.h"
 #include "foundation/LogFile.h"
 #include "graphics/DeviceCallbacks.h"
+#include "graphics/GraphicsLock.h"
 #include "graphics/Model.h"
 
 namespace NullBackend {
@@ -27,6 +28,7 @@ void Reset() {
   s.cullReverse = false;
   for (auto& t : s.textures) t = nullptr;
   for (auto& t : s.renderTextures) t = nullptr;
+  s.projection = s.view = s.world = Matrix4();
   s.vertexBuffer = nullptr;
   s.indexBuffer = nullptr;
   s.shader = nullptr;
@@ -91,6 +93,7 @@ bool IsGraphicsUnavailable() { return S().script.graphicsUnavailable; }
 void Shutdown() {
   Note("Shutdown");
   FireShutdownCallbacks();
+  CriticalSectionLock lock(g_graphicsLock);  // as the real backends release their device
   S().initialised = false;
   if (!S().script.shutdownThrows.empty()) throw S().script.shutdownThrows.c_str();
 }
@@ -125,6 +128,7 @@ bool Init(WindowHandle window, G::Setup* setup) {
   S().setup = *setup;
   S().setup.stencil = setup->stencil && S().script.stencilBuffer;
   S().initialised = true;
+  G::SetDefaultRenderStates();
   return true;
 }
 
@@ -205,6 +209,25 @@ long SetBlendFunc(BlendFactor source, BlendFactor destination) {
   S().blendDestination = destination;
   return 0;
 }
+
+long SetProjectionMatrix(const Matrix4& matrix) {
+  Note("SetProjectionMatrix");
+  S().projection = matrix;
+  return 0;
+}
+Matrix4 GetProjectionMatrix() { return S().projection; }
+long SetViewMatrix(const Matrix4& matrix) {
+  Note("SetViewMatrix");
+  S().view = matrix;
+  return 0;
+}
+Matrix4 GetViewMatrix() { return S().view; }
+long SetWorldMatrix(const Matrix4& matrix) {
+  Note("SetWorldMatrix");
+  S().world = matrix;
+  return 0;
+}
+Matrix4 GetWorldMatrix() { return S().world; }
 
 long SetViewport(int x, int y, int width, int height) {
   Note("SetViewport", x, y, width, height);

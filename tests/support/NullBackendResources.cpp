@@ -6,6 +6,7 @@
 #include "foundation/CMemMan.h"
 #include "foundation/LogFile.h"
 #include "graphics/DeviceCallbacks.h"
+#include "graphics/LoadedImage.h"
 #include "graphics/Model.h"
 
 using NullBackend::Note;
@@ -42,6 +43,50 @@ void Texture::Free() {
     if (bound == record_) bound = nullptr;
   delete2(record_->api);
   record_->api = nullptr;
+}
+
+bool Texture::Load(const std::string& name, TextureType type, bool mipmaps, bool dither) {
+  return LoadFile(name, false, type, mipmaps, dither);
+}
+
+bool Texture::LoadCC(const std::string& name) {
+  if (!LoadFile(name, true, kTextureFileFormat, false, false)) return false;
+  SetWrap(false, false, true);
+  return true;
+}
+
+// Decodes through LoadedImage, as the OpenGL backend does: the type follows
+// the image, the pixels land in memory as they would in the texture.
+bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType type, bool mipmaps, bool) {
+  Note("Texture::LoadImageFile", name, colorKey, static_cast<int>(type), mipmaps);
+  LoadedImage image;
+  if (!image.Load(name)) return false;
+  if (!IsPowerOfTwo(image.width) || !IsPowerOfTwo(image.height)) {
+    ErrorLog << "Unable to load image \"" << name << "\"\n" << "  -dimensions must be powers of 2\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return false;
+  }
+  TextureType imageType = image.channels == 1 ? kTextureAlpha : image.channels == 3 && !colorKey ? kTextureRGB
+                                                                                                 : kTextureRGBA;
+  if (!Create(image.width, image.height, imageType, 1, mipmaps)) return false;
+  {
+    TextureLock lock(this, false, true);
+    void* bits = nullptr;
+    if (lock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) {
+      size_t pixels = static_cast<size_t>(image.width) * image.height;
+      if (imageType == kTextureAlpha) {
+        if (image.indices) std::memcpy(bits, image.indices, pixels);
+      } else {
+        unsigned* texels = static_cast<unsigned*>(bits);
+        std::memcpy(texels, image.argb, pixels * 4);
+        if (colorKey)
+          for (size_t i = 0; i < pixels; ++i)
+            if (texels[i] == 0xFF000000u) texels[i] = 0;
+      }
+    }
+  }
+  record_->name = name;
+  return true;
 }
 
 bool Texture::Create(int width, int height, TextureType type, int depth, bool mipmaps) {
@@ -327,6 +372,17 @@ bool RenderTexture::Create(int width, int height, bool cube, bool stencil) {
 bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   Note("RenderTexture::BeginRender", desc.face);
   if (!record_) return false;
+  Viewport viewport = desc.viewport ? *desc.viewport : Viewport{0, 0, record_->width, record_->height};
+  SetViewport(viewport.x, viewport.y, viewport.width, viewport.height);
+  if (desc.setProjection) {
+    Matrix4 projection;
+    if (record_->cube)
+      Matrix4::Perspective(projection, 1.5707964f, 1.0f, desc.nearPlane, desc.farPlane);
+    else
+      Matrix4::Perspective(projection, 0.7853982f, static_cast<float>(viewport.height) / viewport.width,
+                           desc.nearPlane, desc.farPlane);
+    SetProjectionMatrix(projection);
+  }
   record_->api->rendering = true;
   return true;
 }
@@ -350,6 +406,16 @@ void RenderTexture::Set(int stage) const {
     S().renderTextures[stage] = record_;
     S().textures[stage] = nullptr;
   }
+}
+
+Matrix4 CubeFaceViewMatrix(int face, const Vector3& eye) {
+  static const float kFaces[6][6] = {{1, 0, 0, 0, 1, 0},  {-1, 0, 0, 0, 1, 0}, {0, 1, 0, 0, 0, -1},
+                                     {0, -1, 0, 0, 0, 1}, {0, 0, -1, 0, 1, 0}, {0, 0, 1, 0, 1, 0}};
+  Matrix4 view;
+  if (face < 0 || face > 5) return view;
+  const float* f = kFaces[face];
+  Matrix4::LookAt(view, eye, eye + Vector3(f[0], f[1], f[2]), Vector3(f[3], f[4], f[5]), false, false);
+  return view;
 }
 
 void RenderTexture::Free() {

@@ -65,6 +65,9 @@ struct State {
   G::BlendFactor blendSource = G::kBlendOne;
   G::BlendFactor blendDestination = G::kBlendZero;
   int viewport[4] = {};
+  Matrix4 projection;
+  Matrix4 view;
+  Matrix4 world;
 
   const G::TextureRecord* textures[kStages] = {};
   const G::RenderTextureRecord* renderTextures[kStages] = {};
