@@ -101,35 +101,6 @@ std::vector<unsigned> ReadPixels(int x, int y, int width, int height) {
 
 unsigned ReadPixel(int x, int y) { return ReadPixels(x, y, 1, 1)[0]; }
 
-void WriteScreenshot(const std::string& path, int width, int height, const std::vector<unsigned>& pixels) {
-  const int rowBytes = (width * 3 + 3) & ~3;
-  const unsigned imageBytes = static_cast<unsigned>(rowBytes) * height;
-  std::string file(54 + imageBytes, '\0');
-  auto put32 = [&](size_t at, unsigned v) {
-    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<char>(v >> (8 * i));
-  };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, 54 + imageBytes);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, width);
-  put32(22, height);
-  file[26] = 1;
-  file[28] = 24;
-  put32(34, imageBytes);
-  for (int row = 0; row < height; ++row) {
-    const unsigned* source = pixels.data() + static_cast<size_t>(height - 1 - row) * width;  // bottom row first
-    char* target = &file[54 + static_cast<size_t>(row) * rowBytes];
-    for (int x = 0; x < width; ++x) {
-      target[3 * x] = static_cast<char>(source[x]);
-      target[3 * x + 1] = static_cast<char>(source[x] >> 8);
-      target[3 * x + 2] = static_cast<char>(source[x] >> 16);
-    }
-  }
-  WriteFileBytes(path, file);
-}
-
 // ---- Driver stand-ins -------------------------------------------------------------------
 
 namespace {

@@ -43,9 +43,6 @@ unsigned ReadPixel(int x, int y);
 // The colour without its alpha: back buffers need not keep one.
 inline unsigned Rgb(unsigned argb) { return argb & 0xFFFFFFu; }
 
-// Writes a picture (rows top first, 0xAARRGGBB) as a 24-bit BMP file.
-void WriteScreenshot(const std::string& path, int width, int height, const std::vector<unsigned>& pixels);
-
 // ---- Driver stand-ins ----------------------------------------------------------
 // GL_EXTENSIONS as given (the driver's other strings pass through); the
 // vendor and version strings can be given too (empty: the driver's).
