@@ -173,9 +173,10 @@ void VertexBuffer::Set() {
         glEnableClientState(GL_COLOR_ARRAY);
         break;
       case kUseTexCoord:
-        GLBackend::ClientActiveTextureUnit(unit);
-        glTexCoordPointer(size / 4, dataType, stride, Offset(offset));
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        if (GLBackend::ClientActiveTextureUnit(unit)) {
+          glTexCoordPointer(size / 4, dataType, stride, Offset(offset));
+          glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        }
         ++unit;
         break;
       default:

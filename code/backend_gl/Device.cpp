@@ -149,6 +149,7 @@ void Shutdown() {
   wglMakeCurrent(nullptr, nullptr);
   if (s_device.context) wglDeleteContext(s_device.context);
   s_device.context = nullptr;
+  GLBackend::ForgetEntryPoints();
   GLBackend::ForgetCurrentShader();
   s_displayModeChanger(0, 0, 0);
   if (s_device.dc) ReleaseDC(s_device.window, s_device.dc);

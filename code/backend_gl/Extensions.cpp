@@ -19,7 +19,9 @@ std::vector<std::string> GLExtensionList QV_STARTUP(kRowBackendOwn);
 
 const char* DriverGLString(unsigned name) { return reinterpret_cast<const char*>(glGetString(name)); }
 void* DriverGLProc(const char* name) { return reinterpret_cast<void*>(wglGetProcAddress(name)); }
-unsigned DriverGLError() { return glGetError(); }
+// Without a context the system's GL answers every question with an error
+// of its own; there is nothing of ours to report then.
+unsigned DriverGLError() { return GLBackend::HasContext() ? glGetError() : GL_NO_ERROR; }
 
 namespace {
 GLStringSource s_stringSource = &DriverGLString;
@@ -82,13 +84,19 @@ void* GetExtProc(const char* name) {
   return proc;
 }
 
+namespace GLBackend {
+void ForgetEntryPoints() {
+#define QV_GL_CLEAR_PROC(type, name) name = nullptr;
+  QV_GL_ALL_PROCS(QV_GL_CLEAR_PROC)
+#undef QV_GL_CLEAR_PROC
+}
+}  // namespace GLBackend
+
 bool InitExtensions() {
   // A new context may come with another driver: nothing of an earlier probe
   // is kept.
   GLCapabilities = GLCapabilityFlags();
-#define QV_GL_CLEAR_PROC(type, name) name = nullptr;
-  QV_GL_ALL_PROCS(QV_GL_CLEAR_PROC)
-#undef QV_GL_CLEAR_PROC
+  GLBackend::ForgetEntryPoints();
 
   StatLog << "Checking OpenGL Extensions:\n";
   Tokenize(GLBackend::GLString(GL_EXTENSIONS), GLExtensionList, " \t\n");

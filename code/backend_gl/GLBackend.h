@@ -1,6 +1,20 @@
 // The OpenGL backend's private header: the GL and WGL declarations, the
 // extension entry points, and the state its files share. Only the files of
 // this folder include it.
+//
+// The backend implements the whole graphics interface on OpenGL 1.1 + WGL:
+//   Device.cpp          start-up, display mode, window size, shut-down
+//   Extensions.cpp      the extension probe, entry points, GL errors
+//   RenderStates.cpp    frames, clears, states, transforms, draws, immediate mode
+//   Textures.cpp        2D, volume and cube textures with system-memory copies
+//   Buffers.cpp         vertex and index buffers (GL_ARB_vertex_buffer_object)
+//   RenderTextures.cpp  render targets (GL_EXT_framebuffer_object)
+//   Shaders.cpp         GLSL programs (GL_ARB_shader_objects)
+// What it lacks: devices are never lost (the lost and restored callbacks
+// never fire); mipmaps only from the driver's automatic generation; a
+// plain render target keeps OpenGL's row order (bottom row first), so drawn
+// as a sprite it shows upside down; packed vertex colours need
+// GL_BGRA-sized colour arrays (OpenGL 3.2 or GL_ARB_vertex_array_bgra).
 #pragma once
 #include <windows.h>
 
@@ -110,6 +124,9 @@ namespace GLBackend {
 
 // glGetString through the seam; never null ("" when the driver has none).
 const char* GLString(unsigned name);
+// Entry points belong to the context they were fetched in: when it goes,
+// they go too, so a late call finds null instead of a dead driver.
+void ForgetEntryPoints();
 
 // ---- Device (Device.cpp) -------------------------------------------------------
 
@@ -149,9 +166,10 @@ extern GLenum g_stageTargets[kStages];
 void BindOnStage(int stage, GLenum target, GLuint name);
 void ClearStageTargets();
 // Texture units through glActiveTextureARB / glClientActiveTextureARB,
-// which a driver without multitexturing lacks (only unit 0 exists there).
-void ActiveTextureUnit(int unit);
-void ClientActiveTextureUnit(int unit);
+// which a driver without multitexturing lacks: only unit 0 exists there,
+// and the answer is false for any other (nothing is to be done with it).
+bool ActiveTextureUnit(int unit);
+bool ClientActiveTextureUnit(int unit);
 
 // ---- Buffers (Buffers.cpp) --------------------------------------------------------
 

@@ -50,7 +50,7 @@ RenderTexture::RenderTexture() {}
 RenderTexture::~RenderTexture() noexcept(false) { SRFree(); }
 
 bool RenderTexture::Create(int width, int height, bool cube, bool stencil) {
-  if (!GLCapabilities.framebufferObjects) return false;
+  if (!GLCapabilities.framebufferObjects || !GLBackend::HasContext()) return false;
   GLBackend::ActiveTextureUnit(0);
   SRFree();
   // Cube faces are square; OpenGL would only find out at the first face.

@@ -39,16 +39,24 @@ void ClearStageTargets() {
   for (GLenum& target : g_stageTargets) target = 0;
 }
 
-void ActiveTextureUnit(int unit) {
-  if (glActiveTextureARB) glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+bool ActiveTextureUnit(int unit) {
+  if (glActiveTextureARB) {
+    glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    return true;
+  }
+  return unit == 0;
 }
 
-void ClientActiveTextureUnit(int unit) {
-  if (glClientActiveTextureARB) glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+bool ClientActiveTextureUnit(int unit) {
+  if (glClientActiveTextureARB) {
+    glClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    return true;
+  }
+  return unit == 0;
 }
 
 void BindOnStage(int stage, GLenum target, GLuint name) {
-  ActiveTextureUnit(stage);
+  if (!ActiveTextureUnit(stage)) return;
   glBindTexture(target, name);
   if (stage >= 0 && stage < kStages) {
     if (g_stageTargets[stage] && g_stageTargets[stage] != target) glDisable(g_stageTargets[stage]);
@@ -316,7 +324,7 @@ void Texture::Set(int stage) const {
 }
 
 void UnsetTexture(int stage) {
-  GLBackend::ActiveTextureUnit(stage);
+  if (!GLBackend::ActiveTextureUnit(stage)) return;
   glBindTexture(GL_TEXTURE_2D, 0);
   glDisable(GL_TEXTURE_2D);
   if (GLCapabilities.texture3D) {

@@ -402,6 +402,30 @@ TEST_F(DeviceTest, ObjectsReleasedAfterShutdownCallNoGL) {
   EXPECT_EQ(g_memMan.LiveRecordCount(), liveBefore);
 }
 
+TEST_F(DeviceTest, WorkAskedForAfterShutdownIsRefusedWithoutADriver) {
+  G::Setup setup = WindowedSetup();
+  ASSERT_TRUE(DXG::Init(window_, &setup));
+  G::Shutdown();
+  LogTail errors;
+  G::VertexBuffer vertices;
+  G::IndexBuffer indices;
+  G::RenderTexture target;
+  G::Shader shader;
+  EXPECT_FALSE(vertices.Create(3, {{G::kFloat3, G::kUsePosition}}, 12, false, true));
+  EXPECT_FALSE(indices.Create(3, false, true));
+  EXPECT_FALSE(target.Create(64, 64, false));
+  EXPECT_FALSE(shader.Load("data\\shaders\\gbfont", ""));
+  G::IMBegin(G::kPrimitiveTriangles);
+  G::IMEnd();
+  G::UnsetTexture(1);
+  G::UnsetVertexBuffer();
+  G::UnsetIndexBuffer();
+  shader.Set();
+  G::UnbindShader();
+  EXPECT_FALSE(G::Clear(0xFF000000u, true, true, true, 0));
+  EXPECT_EQ(errors.Text(), "glGenBuffersARB failed... so can't make VB.\nglGenBuffersARB failed... so can't make IB.\n");
+}
+
 TEST_F(DeviceTest, ATextureOfAnEarlierContextLeavesTheNewOnesAlone) {
   G::Setup setup = WindowedSetup();
   ASSERT_TRUE(DXG::Init(window_, &setup));

@@ -3,7 +3,12 @@
 #include <GL/gl.h>
 
 #include "GLTestSupport.h"
+#include <cstdint>
+
 #include "backend_gl/GLExtensions.h"
+#include "graphics/RenderState.h"
+#include "graphics/Texture.h"
+#include "graphics/VertexBuffer.h"
 
 namespace {
 
@@ -111,6 +116,36 @@ TEST_F(ExtensionTest, WithoutBufferObjectsStartUpFailsAfterTheWholeProbe) {
   EXPECT_EQ(text.substr(text.find("Checking"), probe.size()), probe);
   EXPECT_EQ(errors.Text(), "Some vital OpenGL extension is not available on your video card.  Init aborting.\n");
   EXPECT_FALSE(G::IsInitialized());
+}
+
+TEST_F(ExtensionTest, WithoutMultitexturingOnlyTheFirstStageIsUsed) {
+  G::Texture first, second;
+  ASSERT_TRUE(first.Create(4, 4, G::kTextureRGBA, 1, false));
+  ASSERT_TRUE(second.Create(4, 4, G::kTextureRGBA, 1, false));
+  G::VertexBuffer buffer;
+  ASSERT_TRUE(buffer.Create(4, {{G::kFloat3, G::kUsePosition}, {G::kFloat2, G::kUseTexCoord}, {G::kFloat2, G::kUseTexCoord}},
+                            28, false, true));
+  FakeExtensions("GL_ARB_vertex_buffer_object");
+  ASSERT_TRUE(InitExtensions());
+  first.Set(0);
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  // Stage 1 does not exist: setting it leaves stage 0 as it was.
+  second.Set(1);
+  G::UnsetTexture(1);
+  GLint after = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &after);
+  EXPECT_EQ(after, bound);
+  EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+  // Only the first set of coordinates is bound.
+  buffer.Set();
+  void* pointer = nullptr;
+  glGetPointerv(GL_TEXTURE_COORD_ARRAY_POINTER, &pointer);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(pointer), 12u);
+  // Immediate mode needs no second unit either.
+  G::IMBegin(G::kPrimitivePoints);
+  G::IMPosition2(1, 1);
+  G::IMEnd();
 }
 
 TEST_F(ExtensionTest, AMissingEntryPointIsLoggedAndLeftNull) {
