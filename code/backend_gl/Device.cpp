@@ -136,7 +136,9 @@ bool SetDisplayMode(int width, int height) {
     SetWindowPos(s_device.window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
   } else {
     // The back buffer is the client area: the frame comes on top of it.
-    SetWindowClientSize(s_device.window, width, height);
+    int outerWidth = 0, outerHeight = 0;
+    MainWindowOuterSize(width, height, &outerWidth, &outerHeight);
+    SetWindowPos(s_device.window, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOMOVE | SWP_NOZORDER);
   }
   setup.width = width;
   setup.height = height;

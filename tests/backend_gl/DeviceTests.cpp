@@ -134,7 +134,7 @@ TEST_F(DeviceTest, OldDriversOfOneVendorAreReportedInABox) {
 TEST_F(DeviceTest, TheClientAreaIsTheSetUpSize) {
   // A window made by the helper has exactly the asked client area.
   int outerWidth = 0, outerHeight = 0;
-  OuterSizeForClient(kMainWindowStyle, 0, 800, 600, &outerWidth, &outerHeight);
+  MainWindowOuterSize(800, 600, &outerWidth, &outerHeight);
   HWND window = CreateWindowExA(0, "QuorvexGLTests", "client size", kMainWindowStyle, 0, 0, outerWidth, outerHeight,
                                 nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(window, nullptr);

@@ -31,7 +31,7 @@ HWND MakeWindow(const char* title) {
   }();
   (void)registered;
   int width = 0, height = 0;
-  OuterSizeForClient(kMainWindowStyle, 0, 800, 600, &width, &height);
+  MainWindowOuterSize(800, 600, &width, &height);
   HWND made = CreateWindowExA(0, "QuorvexGLTests", title, kMainWindowStyle, 0, 0, width, height, nullptr, nullptr,
                               nullptr, nullptr);
   ShowWindow(made, SW_SHOW);
