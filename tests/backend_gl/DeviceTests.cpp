@@ -424,6 +424,11 @@ TEST_F(DeviceTest, WorkAskedForAfterShutdownIsRefusedWithoutADriver) {
   G::UnbindShader();
   EXPECT_FALSE(G::Clear(0xFF000000u, true, true, true, 0));
   EXPECT_EQ(errors.Text(), "glGenBuffersARB failed... so can't make VB.\nglGenBuffersARB failed... so can't make IB.\n");
+  LogTail textureLog;
+  { G::Texture late; }
+  EXPECT_EQ(MaskCallStacks(textureLog.Text()),
+            "Bad: texture created, but graphics is not inited.\n  -call stack:\n\n"
+            "Bad: texture being destructed, but graphics is not inited.\n  -call stack:\n\n");
 }
 
 TEST_F(DeviceTest, ATextureOfAnEarlierContextLeavesTheNewOnesAlone) {

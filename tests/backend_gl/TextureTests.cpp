@@ -242,6 +242,28 @@ TEST_F(TextureTest, VolumeTexturesSampleTheirSlices) {
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 }
 
+TEST_F(TextureTest, EveryKindButSingleChannelHasFourByteTexels) {
+  // The file's own format, made empty, is locked as 32-bit texels like any
+  // other: its copy must hold them all.
+  G::Texture texture;
+  ASSERT_TRUE(texture.Create(4, 4, G::kTextureFileFormat, 1, false));
+  LogTail errors;
+  std::vector<unsigned> texels(16, 0xFF00FF00u);
+  texels[0] = 0xFFFF0000u;
+  Fill(texture, texels);
+  texture.SetFilter(G::kFilterPoint);
+  G::DrawSpriteStretched(100, 100, 500, 500, texture, 1.0f);
+  EXPECT_EQ(Rgb(ReadPixel(110, 110)), 0xFF0000u);
+  EXPECT_EQ(Rgb(ReadPixel(480, 480)), 0x00FF00u);
+  texture.SRFree();
+  EXPECT_EQ(errors.Text(), "");
+  // A 2D texture has one face.
+  ASSERT_TRUE(texture.Create(4, 4, G::kTextureRGBA, 1, false));
+  G::TextureLock lock(&texture, false, true);
+  EXPECT_TRUE(lock.GetFace(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_FALSE(lock.GetFace(1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+}
+
 TEST_F(TextureTest, RefusedCreationsSayWhy) {
   G::Texture texture;
   struct Case {
