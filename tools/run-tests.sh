@@ -75,7 +75,7 @@ run_fuzz() {  # target; leaves its exit code in <dir>/rc
       "$dir/corpus" "$build/native/fixtures/seeds/$t" >"$dir/log.txt" 2>&1) || rc=$?
   echo "$rc" >"$dir/rc"
 }
-targets=(lzw dream map shape shape_patch palette color_tables player)
+targets=(lzw dream map shape shape_patch palette color_tables player protocol)
 fuzz_pids=()
 for t in "${targets[@]}"; do
   # At most $jobs at once (Xvfb is a job of this shell too: count ours).

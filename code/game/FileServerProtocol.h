@@ -1,0 +1,61 @@
+// The parts of the file-server conversation that need no socket: the dream
+// name check, the welcome and answer lines, the block layout and the byte
+// queue the downloader cuts them from. Also built natively and fuzzed.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Bounds on what a file server may announce. A dream is a few megabytes; the
+// limits only keep a broken or hostile server from costing unbounded memory.
+constexpr int kMaxTransferBlockSize = 1 << 20;
+constexpr int kMaxTransferTotal = 256 << 20;
+// A welcome or answer line longer than this is dropped.
+constexpr size_t kMaxFileServerLineBytes = 4096;
+constexpr size_t kMaxDreamNameLength = 64;
+// Block header: "SC", the block number (32-bit little-endian), 4 unused bytes.
+constexpr int kBlockHeaderBytes = 10;
+
+// A dream's name becomes a folder and a file name: only letters, digits, '_',
+// '-' and '.', at most kMaxDreamNameLength of them, no dot at either end (so
+// neither "." nor ".."), and no device name such as CON or LPT1.
+bool IsAcceptableDreamName(const std::string& name);
+
+// The welcome line, line feed included, must begin with "10 ".
+bool IsFileServerWelcome(const std::string& line);
+
+// "RC name password id 0 2 4096" and a line feed.
+std::string TransferRequestLine(const std::string& name, const std::string& password, const std::string& id);
+
+enum class TransferAnswer {
+  kAccepted,
+  kRefused,     // the first field is not "44"
+  kUnusable,    // "44", but too few fields or sizes out of bounds
+};
+// Fields split on blanks, tabs and line feeds: "44", the total size, an
+// unused field, the block size. Sets total and block size when accepted.
+TransferAnswer ParseTransferAnswer(const std::string& line, int* total, int* blockSize);
+
+// Blocks needed for total payload bytes at blockSize - 10 per block.
+int BlockCountFor(int total, int blockSize);
+
+// True when the block starts with "SC"; then number is its block number.
+bool ParseBlockHeader(const char* block, size_t size, int* number);
+
+// Received bytes not yet used, taken off the front as lines or blocks.
+class ByteQueue {
+ public:
+  void Append(const char* data, size_t size);
+  size_t Size() const { return bytes_.size() - head_; }
+  bool Empty() const { return Size() == 0; }
+  void Clear();
+  bool HasLine() const;
+  // One line with its line feed; false, taking nothing, without one.
+  bool TakeLine(std::string& out);
+  // Exactly size bytes; false, taking nothing, when fewer are there.
+  bool TakeBlock(size_t size, std::vector<char>& out);
+
+ private:
+  std::string bytes_;
+  size_t head_ = 0;
+};

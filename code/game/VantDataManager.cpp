@@ -1,0 +1,82 @@
+// Transfers and the per-frame dream step: each transfer owns a downloader
+// (thread and connection), and a finished dream download is extracted,
+// loaded and acknowledged to the game server here, on the main thread.
+#include "VantDataManager.h"
+
+#include "GameProtocol.h"
+#include "VantFileGetter.h"
+#include "foundation/CMemMan.h"
+#include "foundation/LogFile.h"
+#include "foundation/Platform.h"
+#include "foundation/Utility.h"
+
+void BeginTransfer(const std::string& id, int kind, const std::string& dir) {
+  std::list<Transfer>& transfers = detail::MutableTransferList();
+  Transfer transfer;
+  transfer.kind = kind;
+  transfer.upload = false;
+  transfer.id = id;
+  transfers.push_front(transfer);
+  transfers.front().getter = new2(VANT::FileGetter, VANT::FileGetter(id,dir));
+}
+
+void EndTransfer(const Transfer& transfer) {
+  std::list<Transfer>& transfers = detail::MutableTransferList();
+  for (auto it = transfers.begin(); it != transfers.end(); ++it) {
+    if (it->id == transfer.id && it->getter == transfer.getter) {
+      // The destructor stops the thread and removes an unfinished file.
+      if (it->getter) delete2(it->getter);
+      transfers.erase(it);
+      return;
+    }
+  }
+  ErrorLog << "Attempt to end a transfer that doesn't exist.\n"
+           << "  -transfer type: " << (transfer.upload ? "upload " : "download ")
+           << (transfer.kind != 0 ? "portrait" : "dream") << "\n"
+           << "  -transfer ID: " << transfer.id << "\n";
+  WriteCallStack(ErrorLog, "  -call stack:\n");
+}
+
+namespace {
+
+// Extraction, then the dream's own map and floors; false at the first step
+// that fails (the floors are then left as they were).
+bool LoadDownloadedDream(const std::string& archive) {
+  const WorldEffects& effects = GetWorldEffects();
+  PushMessage("> Decompressing dream...");
+  if (!effects.extractDream || !effects.extractDream(archive)) return false;
+  PushMessage("> Loading dream...");
+  std::string dir = GetDirectory(archive);
+  if (!effects.loadMap || !effects.loadMap(dir + "default.map")) return false;
+  if (effects.loadPatchFloors) effects.loadPatchFloors(dir);
+  return true;
+}
+
+}  // namespace
+
+void UpdateDreamTransfers() {
+  const std::list<Transfer>& transfers = GetTransferList();
+  const Transfer* finished = nullptr;
+  for (const Transfer& transfer : transfers) {
+    if (transfer.kind == 0 && !transfer.upload && transfer.getter && transfer.getter->IsDone()) {
+      finished = &transfer;
+      break;
+    }
+  }
+  if (!finished) return;
+
+  if (finished->getter->Succeeded() && LoadDownloadedDream(finished->getter->GetPath())) {
+    PushMessage("> Dream load succeeded.");
+    SendLine("saltmarrows");
+    EndTransfer(*finished);
+    return;
+  }
+  // The server holds the player in the dream until it hears one or the other.
+  PushMessage(">  Error loading dream... sequence aborted.");
+  int answer = ShowMessageBox(g_mainWindow,
+                              "Dream download failed.  Reset to Corvale island?\n"
+                              "(If you choose no, you may be temporarily stuck in the dream)",
+                              "Erp", kMessageBoxYesNo);
+  SendLine(answer == kAnswerYes ? "goback" : "saltmarrows");
+  EndTransfer(*finished);
+}

@@ -1,0 +1,136 @@
+// Whole sessions against the stand-in servers with the real map, palette and
+// archive code: login, world lines, chat, a generated sample dream
+// downloaded, extracted, loaded and acknowledged, then the same dream again
+// from the local copy.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "NullBackend.h"
+#include "RendererStandIn.h"
+#include "StandInSession.h"
+#include "TestSupport.h"
+#include "game/ColorTables.h"
+#include "game/MapGrid.h"
+#include "game/VantDataManager.h"
+#include "graphics/Device.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The generated sample installation (tools/fixtures), beside the test's
+// working folder in the build tree.
+const char* const kSample = "../../sample";
+
+class StandInFullSession : public StandInSession {
+ protected:
+  void SetUp() override {
+    StandInSession::SetUp();
+    if (IsSkipped()) return;
+    // The program's own map, palette, floor and archive code, not the
+    // recording; floors become textures of the null graphics backend.
+    WorldEffects effects = previousEffects_;
+    effects.loadPatchFloors = LoadPatchFloors;  // as the world renderer adds it
+    SetWorldEffects(effects);
+    NullBackend::Reset();
+    G::Setup setup;
+    setup.colour32 = true;
+    setup.width = 800;
+    setup.height = 600;
+    ASSERT_TRUE(DXG::Init(nullptr, &setup));
+    g_installedFloors.clear();
+    g_installCalls = 0;
+    for (const char* folder : {"maps", "patches"}) {
+      fs::remove_all(folder);
+      fs::copy(fs::path(kSample) / folder, folder, fs::copy_options::recursive);
+    }
+    LoadPcxPalette("patches\\default\\default.pcx");
+    fs::remove_all("qvrx_tmp/Meadow");
+    // Small blocks, so the small sample dream still takes several.
+    FileScenario("\"dreams\": " + JsonText(BinaryDir() + "/sample/dreams") + ", \"block_size\": 512");
+  }
+  void TearDown() override {
+    StandInSession::TearDown();
+    g_installedFloors.clear();
+    if (G::IsInitialized()) G::Shutdown();
+    NullBackend::Reset();
+  }
+};
+
+std::string Acks(size_t archiveSize) {
+  std::string acks;
+  size_t blocks = (archiveSize + 501) / 502;
+  for (size_t i = 0; i < blocks; ++i) acks += "PKOK " + std::to_string(i) + "\n";
+  return acks + "BYE\n";
+}
+
+TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
+  const std::string archive = ReadFileBytes(std::string(kSample) + "/dreams/Meadow.dream");
+  ASSERT_GT(archive.size(), 502u * 2) << "the sample dream should need several blocks";
+  // File (7, 12) on the 40 x 60 map of vinca.map.
+  const std::string pos = " ' ,";
+  GameScript({Send("Welcome to Vantrell.\nPlease log in. END\n"), Expect("connect Bob secret\n"),
+              Send("&&&&&&&&&&&&& Logged in.\n"), Expect(" \n"),
+              Send(";maps\\vinca.map\n@" + pos + "\n<!\"#$%&'()*" + pos + "%J\n1" + pos + "\"M\n]s" + pos +
+                   "xxMeadow The|Meadow\n[Welcome to the island\n"),
+              Expect("\"hello everyone\n\n"), Send("(Ann: hi Bob\n]q Meadow\n"), Expect("saltmarrows\n"),
+              Send("]q  Meadow\n"), Expect("saltmarrows\n")});
+  MessageBoxRecorder boxes;
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("Welcome to the island"); }));
+
+  int width = 0, height = 0;
+  GetMapSize(&width, &height);
+  EXPECT_EQ(width, 2 * (40 + 60));
+  EXPECT_EQ(g_installCalls, 1);  // the default floors, for the map line
+  int x = 0, y = 0, ownX = -1, ownY = -1;
+  Deskew(7, 12, &x, &y);
+  GetViewPosition(ownX, ownY);
+  EXPECT_EQ(ownX, x);
+  EXPECT_EQ(ownY, y);
+  EXPECT_EQ(GetMapFloor(x, y), 2 * 95 + 45);
+  ASSERT_EQ(GetAvatarList().size(), 1u);
+  EXPECT_EQ(GetAvatarList().front().x, x);
+  ASSERT_EQ(GetPortalList().size(), 1u);
+  EXPECT_EQ(GetPortalList().front().y, y);
+
+  // A typed chat line, as the in-game scene sends it.
+  ASSERT_TRUE(SendLine("\"hello everyone\n"));
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_TRUE(GetAvatarList().empty());
+  EXPECT_TRUE(GetPortalList().empty());
+  GetMapSize(&width, &height);
+  EXPECT_EQ(width, 2 * (24 + 40));  // the dream's own map
+  EXPECT_EQ(g_installCalls, 2);     // and its floors
+  EXPECT_EQ(ReadFileBytes("qvrx_tmp\\Meadow\\Meadow.dream"), archive);
+  EXPECT_TRUE(FileExists("qvrx_tmp\\Meadow\\notes\\stones.txt"));
+  EXPECT_EQ(statusLines_,
+            (std::vector<std::string>{"Welcome to Vantrell.", "Please log in. END", "Welcome to the island",
+                                      "Ann: hi Bob", "> Downloading Dream...",
+                                      "> File Server welcome received.  Requesting transfer...",
+                                      "> Transfer request accepted.  Download beginning.", "> Download Complete.",
+                                      "> Decompressing dream...", "> Loading dream...", "> Dream load succeeded."}));
+
+  statusLines_.clear();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_EQ(statusLines_, (std::vector<std::string>{"> Downloading Dream...",
+                                                     "> File Server welcome received.  Requesting transfer...",
+                                                     "> Already have file, cancelling download and using local copy.",
+                                                     "> Decompressing dream...", "> Loading dream...",
+                                                     "> Dream load succeeded."}));
+  GetMapSize(&width, &height);
+  EXPECT_EQ(width, 2 * (24 + 40));
+
+  const std::string sent = "connect Bob secret\ndesc A tall fox\ncolor #$%&'()*+,#% \n\"hello everyone\n\n"
+                           "saltmarrows\nsaltmarrows\n";
+  EXPECT_EQ(GameTranscript(sent), sent);
+  const std::string request = "RC Bob secret Meadow 0 2 4096\n";
+  EXPECT_EQ(FileTranscript(request + Acks(archive.size())), request + Acks(archive.size()));
+  EXPECT_EQ(FileTranscript(request, 2), request);
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(errors.Text(), "");
+}
+
+}  // namespace

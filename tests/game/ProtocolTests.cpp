@@ -1,0 +1,416 @@
+// The game-server protocol over a scripted connection: base-95, frames, line
+// splitting, the login conversation and every server line.
+#include <gtest/gtest.h>
+
+#include "ServiceTestSupport.h"
+#include "TestSupport.h"
+#include "game/GameProtocol.h"
+#include "game/VantDataManager.h"
+
+namespace {
+
+TEST(Base95, DecodesMostSignificantFirstWithoutRejectingAnything) {
+  struct Case {
+    std::string text;
+    int value;
+  } cases[] = {
+      {"", 0},           {" ", 0},        {"!", 1},   {"~", 94},        {"!%", 100},
+      {"%J", 517},       {"~~", 9024},    {" !", 1},  {"\x1f", -1},     {"\xff", -33},
+      {"\x80", -160},    {"!\x1f", 94},
+      // Longer texts wrap in 32 bits rather than overflow.
+      {"~~~~~~", 652483008},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecodeBase95(c.text), c.value) << "text of " << c.text.size() << " chars";
+  EXPECT_EQ(DecodeBase95Char('\0'), 0);
+  EXPECT_EQ(DecodeBase95Char('~'), 94);
+  EXPECT_EQ(DecodeBase95Char('\x7f'), 95);
+}
+
+TEST(Base95, EncodesOneOrTwoCharacters) {
+  EXPECT_EQ(EncodeBase95(5, false), "%");
+  EXPECT_EQ(EncodeBase95(100, true), "!%");
+  EXPECT_EQ(EncodeBase95(0, true), "  ");
+  EXPECT_EQ(EncodeBase95(9024, true), "~~");
+  EXPECT_EQ(EncodeBase95(95, false), " ");
+  EXPECT_EQ(EncodeBase95(94, false), "~");
+}
+
+TEST(Base95, StripControlCharsKeepsOnlyPrintableAscii) {
+  EXPECT_EQ(StripControlChars(std::string("a\tb\x7f\xc3\xa9" "c\r\n\0d", 11)), "abcd");
+  EXPECT_EQ(StripControlChars(" ~"), " ~");
+}
+
+std::string Frame(int value) { return std::string{static_cast<char>(value / 95 + 32), static_cast<char>(value % 95 + 32)}; }
+
+TEST(AvatarFrame, DecodesFlagFormPoseAndDirection) {
+  struct Case {
+    int frame, flag, form, pose, direction;
+  } cases[] = {
+      {517, 2, 0, 1, 2},  // the frame text "%J"
+      {1, 0, 0, 0, 2},    {2, 0, 0, 3, 2},    {3, 0, 0, 2, 2},    {4, 0, 0, 4, 2},    {5, 0, 0, 0, 3},
+      {10, 0, 0, 3, 1},   {16, 0, 0, 4, 0},   {17, 0, 0, 1, 2},   {18, 0, 0, 1, 3},   {19, 0, 0, 1, 0},
+      {20, 0, 0, 1, 1},   {21, 0, 1, 0, 2},   {40, 0, 1, 1, 1},   {41, 0, 2, 0, 2},   {60, 0, 2, 1, 1},
+      {61, 0, 3, 0, 2},   {80, 0, 3, 1, 1},   {81, 0, 4, 0, 2},   {100, 0, 4, 1, 1},  {101, 0, 5, 0, 2},
+      {120, 0, 5, 1, 1},  {501, 2, 0, 0, 2},  {600, 2, 4, 1, 1},
+  };
+  for (const Case& c : cases) {
+    LogTail errors;
+    AvatarRecord record;
+    record.flag = record.form = record.pose = record.direction = 9;
+    ParseAvatarCode("", Frame(c.frame), record);
+    EXPECT_EQ(record.flag, c.flag) << c.frame;
+    EXPECT_EQ(record.form, c.form) << c.frame;
+    EXPECT_EQ(record.pose, c.pose) << c.frame;
+    EXPECT_EQ(record.direction, c.direction) << c.frame;
+    EXPECT_EQ(errors.Text(), "") << c.frame;
+  }
+}
+
+TEST(AvatarFrame, FormFiveBeyondItsRangeWarnsAndWrapsModulo21) {
+  struct Case {
+    int frame, flag, pose, direction;
+  } cases[] = {
+      {121, 0, 4, 9},  // f 21 -> 0: pose from r 4; d -4 leaves the direction
+      {130, 0, 0, 1},  // f 30 -> 9
+      {500, 0, 0, 2},  // not above 500: f 400 -> 1
+      {650, 2, 4, 3},  // the warning names the whole frame number
+  };
+  for (const Case& c : cases) {
+    LogTail errors;
+    AvatarRecord record;
+    record.direction = 9;
+    ParseAvatarCode("", Frame(c.frame), record);
+    EXPECT_EQ(record.form, 5) << c.frame;
+    EXPECT_EQ(record.flag, c.flag) << c.frame;
+    EXPECT_EQ(record.pose, c.pose) << c.frame;
+    EXPECT_EQ(record.direction, c.direction) << c.frame;
+    EXPECT_EQ(errors.Text(),
+              "Warning: Animation frame could not be correctly parsed: " + std::to_string(c.frame) + "\n");
+  }
+}
+
+TEST(AvatarFrame, ZeroOrShortFrameAndShortCodeLeaveTheRecord) {
+  for (const std::string& frame : {std::string("  "), std::string("!"), std::string()}) {
+    AvatarRecord record;
+    record.flag = record.form = record.pose = record.direction = 7;
+    record.colorCode[0] = 77;
+    ParseAvatarCode("!\"#$%&'()", frame, record);  // nine characters: colours untouched
+    EXPECT_EQ(record.form, 7);
+    EXPECT_EQ(record.flag, 7);
+    EXPECT_EQ(record.pose, 7);
+    EXPECT_EQ(record.direction, 7);
+    EXPECT_EQ(record.colorCode[0], 77);
+  }
+  AvatarRecord record;
+  ParseAvatarCode("!\"#$%&'()*+", "  ", record);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(record.colorCode[i], i + 1);
+}
+
+class GameProtocol : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetGameProtocol();
+    ClearAvatars();
+    ClearPortals();
+    DrainMessages();
+    SetViewPosition(0, 0);
+    EffectLog().clear();
+    GetPlayerInfo() = PlayerInfo();
+    GetPlayerInfo().Name = "Bob";
+    GetPlayerInfo().Password = "secret";
+    GetPlayerInfo().Desc = "A tall fox";
+    GetPlayerInfo().Colors = "#$%&'()*+,";
+    GetPlayerInfo().Spec1 = 3;
+    GetPlayerInfo().Spec2 = 5;
+    SetServerConnection(&connection);
+    previousEffects = SetWorldEffects(RecordingEffects());
+  }
+  void TearDown() override {
+    SetServerConnection(nullptr);
+    SetWorldEffects(previousEffects);
+    GetPlayerInfo() = PlayerInfo();
+  }
+
+  void Poll(const std::string& batch) {
+    connection.batches.push_back(batch);
+    PollGameServer();
+  }
+  void LogIn() {
+    Poll("Welcome END\n");
+    Poll("&&&&&&&&&&&&&\n");
+    ASSERT_TRUE(IsLoggedIn());
+    connection.sent.clear();
+    DrainMessages();
+  }
+
+  ScriptedConnection connection;
+  WorldEffects previousEffects;
+};
+
+TEST_F(GameProtocol, GreetingBatchShowsLinesAndEveryEndLineAsksToLogIn) {
+  Poll("Welcome\r\nFirst END\r\nSecond END\nThird");
+  EXPECT_EQ(DrainMessages(), (std::vector<std::string>{"Welcome\r", "First END\r", "Second END"}));
+  EXPECT_EQ(connection.sent, "connect Bob secret\nconnect Bob secret\n");
+  EXPECT_FALSE(IsAwaitingGreeting());
+  // The rest of the greeting arrives later: it is no longer the greeting.
+  Poll(" END\n");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{});
+  EXPECT_EQ(connection.sent, "connect Bob secret\nconnect Bob secret\n");
+  EXPECT_FALSE(IsLoggedIn());
+}
+
+TEST_F(GameProtocol, EndOnlyInTheSecondBatchNeverLogsIn) {
+  Poll("Welcome to the server\n");
+  Poll("END\n");
+  EXPECT_EQ(connection.sent, "");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{"Welcome to the server"});
+}
+
+TEST_F(GameProtocol, PollWithoutBytesKeepsTheGreeting) {
+  PollGameServer();
+  EXPECT_TRUE(IsAwaitingGreeting());
+  Poll("Hi END\n");
+  EXPECT_EQ(connection.sent, "connect Bob secret\n");
+}
+
+TEST_F(GameProtocol, LoginAnswerSendsDescriptionAndColours) {
+  Poll("END\n");
+  connection.sent.clear();
+  DrainMessages();
+  Poll("(not yet\nxx&&&&&&&&&&&&&xx\n");
+  EXPECT_TRUE(IsLoggedIn());
+  EXPECT_EQ(connection.sent, "desc A tall fox\ncolor #$%&'()*+,#% \n");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{});
+}
+
+TEST_F(GameProtocol, TwelveAmpersandsAreNotTheLoginAnswer) {
+  Poll("END\n");
+  Poll("&&&&&&&&&&&&\n");
+  EXPECT_FALSE(IsLoggedIn());
+}
+
+TEST_F(GameProtocol, ChatLineIsShownWholeInTheGreetingIgnoredBeforeLoginStrippedAfter) {
+  Poll("(hello\n");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{"(hello"});
+  Poll("(hello\n");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{});
+  Poll("&&&&&&&&&&&&&\n(hello\n");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{"hello"});
+}
+
+TEST_F(GameProtocol, NopeIsALoginErrorOnlyOnceLoggedIn) {
+  Poll("Nope.\n");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{"Nope."});
+  Poll("Nope.\nInvalid Name or password.\n");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{});
+  Poll("&&&&&&&&&&&&&\nNope.\nInvalid Name or password.\nNope.\r\n");
+  EXPECT_EQ(DrainMessages(), (std::vector<std::string>{"Server reported error while trying to log in.",
+                                                        "Server reported error while trying to log in."}));
+  EXPECT_TRUE(IsLoggedIn());
+}
+
+TEST_F(GameProtocol, LinesSplitOverBatchesAreHandledWhenComplete) {
+  LogIn();
+  Poll("(one\r\n(two\n(thr");
+  EXPECT_EQ(DrainMessages(), (std::vector<std::string>{"one", "two"}));
+  Poll("ee");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{});
+  Poll("\n");
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{"three"});
+}
+
+TEST_F(GameProtocol, LostConnectionIsReportedOnceAfterLogin) {
+  connection.connected = false;
+  PollGameServer();
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{});
+  connection.connected = true;
+  LogIn();
+  connection.connected = false;
+  PollGameServer();
+  PollGameServer();
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{"(Lost Connection to game server)"});
+  EXPECT_FALSE(IsLoggedIn());
+}
+
+TEST_F(GameProtocol, OverLongLinesAreDroppedAndLogged) {
+  LogIn();
+  LogTail errors;
+  Poll(std::string(40000, 'x'));
+  Poll(std::string(40000, 'x'));  // now over the bound without a line feed
+  Poll(std::string(40000, 'x') + "\n(after\n");
+  Poll("(" + std::string(70000, 'y') + "\n(ok\n");
+  EXPECT_EQ(DrainMessages(), (std::vector<std::string>{"after", "ok"}));
+  EXPECT_EQ(errors.Text(),
+            "Dropped an over-long line from the game server (more than 65536 bytes without a line feed).\n"
+            "Dropped an over-long line from the game server (70001 bytes).\n");
+}
+
+// File (97, 289) as two base-95 pairs; the recording deskew makes it (1097, 2289).
+const std::string kPos = "!\"#$";
+const std::string kPos2 = "\"!$#";  // file (191, 383) -> grid (1191, 2383)
+
+TEST_F(GameProtocol, AvatarsComeMoveAndGo) {
+  LogIn();
+  Poll("<!\"#$%&'()*" + kPos + "%J\n");
+  ASSERT_EQ(GetAvatarList().size(), 1u);
+  const AvatarRecord& a = GetAvatarList().front();
+  EXPECT_EQ(a.x, 1097);
+  EXPECT_EQ(a.y, 2289);
+  EXPECT_EQ(a.flag, 2);
+  EXPECT_EQ(a.pose, 1);
+  EXPECT_EQ(a.direction, 2);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(a.colorCode[i], i + 1);
+
+  Poll("/**********" + kPos2 + "!!" + kPos + "\n");
+  ASSERT_EQ(GetAvatarList().size(), 1u);
+  const AvatarRecord& moved = GetAvatarList().front();
+  EXPECT_EQ(moved.x, 1191);
+  EXPECT_EQ(moved.y, 2383);
+  EXPECT_EQ(moved.colorCode[0], 10);
+  EXPECT_EQ(moved.form, 4);  // frame 96: form 4, f 16
+  EXPECT_EQ(moved.flag, 0);
+
+  Poll(")" + kPos + "\n");
+  EXPECT_EQ(GetAvatarList().size(), 1u);
+  Poll(")" + kPos2 + "\n");
+  EXPECT_EQ(GetAvatarList().size(), 0u);
+}
+
+TEST_F(GameProtocol, MapLinesReachTheMapPaletteAndRenderer) {
+  LogIn();
+  AvatarRecord avatar;
+  SetAvatar(0, 0, avatar);
+  AddPortal(PortalRecord());
+  Poll("1" + kPos + "!%\n>" + kPos + "~~\n]ccpal.pcx\n;maps\\town.map\n");
+  EXPECT_EQ(EffectLog(), (std::vector<std::string>{"floor 1097 2289 100", "dirty 1097 2289", "object 1097 2289 9024",
+                                                   "palette patches\\default\\pal.pcx", "map maps\\town.map",
+                                                   "floors patches\\default\\"}));
+  EXPECT_TRUE(GetAvatarList().empty());
+  EXPECT_TRUE(GetPortalList().empty());
+}
+
+TEST_F(GameProtocol, MapPathsAndPaletteNamesOutsideTheInstallationAreRefused) {
+  LogIn();
+  SetAvatar(0, 0, AvatarRecord());
+  LogTail errors;
+  const std::string bad[] = {"\\\\evil.example\\share\\a.map", "\\maps\\a.map", "/etc/a.map", "C:\\maps\\a.map",
+                             "maps\\..\\..\\a.map", "../a.map", "maps\\...\\a.map", "PRN:abc", "maps\\. .\\x"};
+  std::string expected;
+  for (const std::string& path : bad) {
+    Poll(";" + path + "\n]cc" + path + "\n");
+    expected += "Refused a map path from the game server: \"" + path + "\"\n";
+    expected += "Refused a palette name from the game server: \"" + path + "\"\n";
+  }
+  EXPECT_EQ(errors.Text(), expected);
+  EXPECT_EQ(EffectLog(), std::vector<std::string>{});
+  EXPECT_EQ(GetAvatarList().size(), 1u);  // a refused map line changes nothing
+  Poll(";maps\\.\\sub dir\\v..x.map\n]ccsub\\dusk.pcx\n");
+  EXPECT_EQ(EffectLog(), (std::vector<std::string>{"map maps\\.\\sub dir\\v..x.map", "floors patches\\default\\",
+                                                   "palette patches\\default\\sub\\dusk.pcx"}));
+}
+
+TEST_F(GameProtocol, OwnTileAndChatLines) {
+  LogIn();
+  Poll("@" + kPos + "\n(hi\x01 there\n[info\n");
+  int x = 0, y = 0;
+  GetViewPosition(x, y);
+  EXPECT_EQ(x, 1097);
+  EXPECT_EQ(y, 2289);
+  EXPECT_EQ(DrainMessages(), (std::vector<std::string>{"hi there", "info"}));
+}
+
+TEST_F(GameProtocol, PortalsAreAddedWithoutBlanksAndRemovedByPosition) {
+  LogIn();
+  Poll("]s" + kPos + "xxdreamname The|Big Label\n]s" + kPos2 + "xxsolo\n]s" + kPos + "xx My Dream\n");
+  ASSERT_EQ(GetPortalList().size(), 3u);
+  auto it = GetPortalList().begin();
+  EXPECT_EQ(it->x, 1097);
+  EXPECT_EQ(it->y, 2289);
+  EXPECT_EQ(it->name, "dreamname");
+  EXPECT_EQ(it->label, "The|BigLabel");
+  ++it;
+  EXPECT_EQ(it->name, "solo");
+  EXPECT_EQ(it->label, "");
+  ++it;
+  EXPECT_EQ(it->name, "");
+  EXPECT_EQ(it->label, "MyDream");
+  Poll("]t" + kPos + "\n");
+  ASSERT_EQ(GetPortalList().size(), 2u);
+  EXPECT_EQ(GetPortalList().front().name, "solo");
+  EXPECT_EQ(GetPortalList().back().name, "");
+}
+
+TEST_F(GameProtocol, LinesShorterThanTheirCommandDoNothing) {
+  LogIn();
+  SetAvatar(0, 0, AvatarRecord());
+  AddPortal(PortalRecord());
+  const std::string shortLines[] = {
+      "(",
+      "[",
+      ")" + kPos.substr(0, 3),
+      "/" + std::string(19, '!'),
+      "1" + kPos + "!",
+      "<" + std::string(15, '!'),
+      ";abcd",
+      ">" + kPos + "!",
+      "@!!!",
+      "]cc",
+      "]s" + kPos + "x",
+      "]t!!!",
+      "]q xx",
+      "Zanything at all",
+      "]xunknown",
+  };
+  for (const std::string& line : shortLines) Poll(line + "\n");
+  EXPECT_EQ(EffectLog(), std::vector<std::string>{});
+  EXPECT_EQ(DrainMessages(), std::vector<std::string>{});
+  EXPECT_EQ(GetAvatarList().size(), 1u);
+  EXPECT_EQ(GetPortalList().size(), 1u);
+  EXPECT_TRUE(GetTransferList().empty());
+  int x = -1, y = -1;
+  GetViewPosition(x, y);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+}
+
+TEST_F(GameProtocol, MovesAndLooks) {
+  const char* const lines[] = {"m 9\n", "m 7\n", "m 1\n", "m 3\n", ">\n", "<\n"};
+  for (int move = 0; move < 6; ++move) {
+    connection.sent.clear();
+    EXPECT_TRUE(SendMove(move));
+    EXPECT_EQ(connection.sent, lines[move]);
+  }
+  connection.sent.clear();
+  EXPECT_FALSE(SendMove(6));
+  EXPECT_FALSE(SendMove(-1));
+  EXPECT_EQ(connection.sent, "");
+
+  EXPECT_TRUE(SendLook(1097, 2289));
+  EXPECT_TRUE(SendLook(1000 + 9024, 2000 + 9024));
+  EXPECT_TRUE(SendLook(1000, 2000));
+  EXPECT_EQ(connection.sent, "l " + kPos + "\nl ~~~~\nl     \n");
+}
+
+TEST_F(GameProtocol, LookOutsideTheEncodableRangeSendsNothing) {
+  // File coordinates below 0 or above 9024 would put control characters (a
+  // line feed among them) into the command.
+  const int grids[][2] = {{999, 2000}, {1000, 1999}, {1000 + 9025, 2000}, {1000, 2000 + 9025}, {-5000, -5000}};
+  for (const auto& g : grids) EXPECT_FALSE(SendLook(g[0], g[1]));
+  EXPECT_EQ(connection.sent, "");
+}
+
+TEST_F(GameProtocol, SendLineNeedsAConnectionAndReportsFailure) {
+  EXPECT_TRUE(SendLine("hello"));
+  EXPECT_EQ(connection.sent, "hello\n");
+  connection.failSends = true;
+  EXPECT_FALSE(SendLine("lost"));
+  connection.failSends = false;
+  connection.connected = false;
+  EXPECT_FALSE(SendLine("offline"));
+  SetServerConnection(nullptr);
+  EXPECT_FALSE(SendLine("nobody"));
+  PollGameServer();  // no connection: nothing to do, nothing to crash on
+  EXPECT_EQ(connection.sent, "hello\n");
+}
+
+}  // namespace

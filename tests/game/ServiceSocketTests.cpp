@@ -1,0 +1,431 @@
+// The game-server protocol, the dream downloader and the dream step against
+// the stand-in servers, over real sockets on 127.0.0.1. The map, palette and
+// extraction calls are recorded here (their own tests cover them); the
+// session tests with real dreams are in DreamSessionTests.cpp.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+
+#include "ServiceTestSupport.h"
+#include "StandInSession.h"
+#include "TestSupport.h"
+#include "game/VantDataManager.h"
+#include "game/VantFileGetter.h"
+
+namespace {
+
+const std::string kDream = RandomBytes(10000, 7);  // three blocks of 4096 bytes
+const std::string kAbort = ">  Error loading dream... sequence aborted.";
+const std::string kWelcome = "> File Server welcome received.  Requesting transfer...";
+const std::string kAccepted = "> Transfer request accepted.  Download beginning.";
+const std::string kBoxText =
+    "Dream download failed.  Reset to Corvale island?\n(If you choose no, you may be temporarily stuck in the dream)";
+
+std::vector<std::string> Steps(std::vector<std::string> steps, const std::vector<std::string>& more) {
+  steps.insert(steps.end(), more.begin(), more.end());
+  return steps;
+}
+
+std::string DreamFile(const std::string& id) { return "qvrx_tmp\\" + id + "\\" + id + ".dream"; }
+
+void ForgetDream(const std::string& id) { std::filesystem::remove_all("qvrx_tmp/" + id); }
+
+std::string Request(const std::string& id) { return "RC Bob secret " + id + " 0 2 4096\n"; }
+const std::string kAllAcks = "PKOK 0\nPKOK 1\nPKOK 2\nBYE\n";
+
+using StandInGameServer = StandInSession;
+
+TEST_F(StandInGameServer, LoginSendsExactlyTheseBytes) {
+  GameScript({Send("Welcome to the test\r\nSay END to begin\r\n"), Expect("connect Bob secret\n"),
+              Send("&&&&&&&&&&&&& ok\n"), Expect(" \n")});
+  ConnectAndLogIn();
+  EXPECT_EQ(GameTranscript(LoginBytes()), LoginBytes());
+  EXPECT_EQ(statusLines_, (std::vector<std::string>{"Welcome to the test\r", "Say END to begin\r"}));
+}
+
+TEST_F(StandInGameServer, GreetingLoginAnswerAndLinesSplitOverBatches) {
+  GameScript({Send("Nope.\n(hello\nfirst END\nsecond END\n"),
+              Expect("connect Bob secret\nconnect Bob secret\n"),
+              // After the greeting batch and before the answer: all ignored.
+              Send("Nope.\n(hello\nEND\n"), Expect("ping\n"),
+              Send("&&&&&&&&&&&&&\nNope.\n(hello\r\n(one\r\n(two\n(thr"), Expect("pong\n"), Send("ee\n")});
+  Connect();
+  ASSERT_TRUE(RunUntil([&] { return Saw("second END"); }));
+  SendLine("ping");
+  ASSERT_TRUE(RunUntil([&] { return Saw("two"); }));
+  EXPECT_FALSE(Saw("three"));
+  SendLine("pong");
+  ASSERT_TRUE(RunUntil([&] { return Saw("three"); }));
+  EXPECT_EQ(statusLines_, (std::vector<std::string>{"Nope.", "(hello", "first END", "second END",
+                                                     "Server reported error while trying to log in.", "hello",
+                                                     "one", "two", "three"}));
+  const std::string sent = "connect Bob secret\nconnect Bob secret\nping\ndesc A tall fox\ncolor #$%&'()*+,#% \npong\n";
+  EXPECT_EQ(GameTranscript(sent), sent);
+}
+
+TEST_F(StandInGameServer, WorldLinesChangeTheGameState) {
+  const std::string pos = "!\"#$";    // file (97, 289): grid (1097, 2289) through the recording deskew
+  const std::string pos2 = "\"!$#";   // file (191, 383): grid (1191, 2383)
+  GameScript(Steps(LoginSteps(), {Send("<!\"#$%&'()*" + pos + "%J\n@" + pos + "\n1" + pos + "!%\n>" + pos +
+                                       "~~\n]s" + pos2 + "xxMeadow The|Meadow\n]ccdusk.pcx\n(mid\n"),
+                                  Expect("next\n"),
+                                  Send("/**********" + pos2 + "!!" + pos + "\n]t" + pos2 + "\n(end\n"),
+                                  Expect("last\n"), Send(")" + pos2 + "\n;maps\\vinca.map\n(done\n")}));
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("mid"); }));
+  ASSERT_EQ(GetAvatarList().size(), 1u);
+  EXPECT_EQ(GetAvatarList().front().x, 1097);
+  EXPECT_EQ(GetAvatarList().front().y, 2289);
+  EXPECT_EQ(GetAvatarList().front().flag, 2);
+  int x = 0, y = 0;
+  GetViewPosition(x, y);
+  EXPECT_EQ(x, 1097);
+  EXPECT_EQ(y, 2289);
+  ASSERT_EQ(GetPortalList().size(), 1u);
+  EXPECT_EQ(GetPortalList().front().name, "Meadow");
+  EXPECT_EQ(GetPortalList().front().label, "The|Meadow");
+  EXPECT_EQ(GetPortalList().front().x, 1191);
+  EXPECT_EQ(EffectLog(), (std::vector<std::string>{"floor 1097 2289 100", "dirty 1097 2289", "object 1097 2289 9024",
+                                                   "palette patches\\default\\dusk.pcx"}));
+
+  SendLine("next");
+  ASSERT_TRUE(RunUntil([&] { return Saw("end"); }));
+  ASSERT_EQ(GetAvatarList().size(), 1u);
+  EXPECT_EQ(GetAvatarList().front().x, 1191);
+  EXPECT_EQ(GetAvatarList().front().form, 4);
+  EXPECT_TRUE(GetPortalList().empty());
+
+  SendLine("last");
+  ASSERT_TRUE(RunUntil([&] { return Saw("done"); }));
+  EXPECT_TRUE(GetAvatarList().empty());
+  EXPECT_EQ(EffectLog().back(), "floors patches\\default\\");
+  EXPECT_EQ(EffectLog()[EffectLog().size() - 2], "map maps\\vinca.map");
+  EXPECT_EQ(GameTranscript(LoginBytes() + "next\nlast\n"), LoginBytes() + "next\nlast\n");
+}
+
+TEST_F(StandInGameServer, LostConnectionIsReportedOnce) {
+  GameScript(Steps(LoginSteps(), {Send("(bye\n"), HangUp()}));
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("(Lost Connection to game server)"); }));
+  for (int i = 0; i < 5; ++i) Frame();
+  EXPECT_EQ(statusLines_, (std::vector<std::string>{"Welcome", "END", "bye", "(Lost Connection to game server)"}));
+  EXPECT_FALSE(SendLine("anyone?"));
+}
+
+using StandInDreams = StandInSession;
+
+TEST_F(StandInDreams, NameLosesItsBlanksAndTheDreamIsLoadedAndAcknowledged) {
+  ForgetDream("MyDream");
+  ServeDream("MyDream", kDream);
+  GameScript(Steps(LoginSteps(), {Send("]q My Dream\n"), Expect("saltmarrows\n")}));
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_EQ(statusLines_,
+            (std::vector<std::string>{"Welcome", "END", "> Downloading Dream...", kWelcome, kAccepted,
+                                      "> Download Complete.", "> Decompressing dream...", "> Loading dream...",
+                                      "> Dream load succeeded."}));
+  EXPECT_EQ(EffectLog(), (std::vector<std::string>{"extract qvrx_tmp\\MyDream\\MyDream.dream",
+                                                   "map qvrx_tmp\\MyDream\\default.map",
+                                                   "floors qvrx_tmp\\MyDream\\"}));
+  EXPECT_EQ(ReadFileBytes(DreamFile("MyDream")), kDream);
+  EXPECT_TRUE(GetTransferList().empty());
+  EXPECT_EQ(GameTranscript(LoginBytes() + "saltmarrows\n"), LoginBytes() + "saltmarrows\n");
+  EXPECT_EQ(FileTranscript(Request("MyDream") + kAllAcks), Request("MyDream") + kAllAcks);
+  EXPECT_EQ(errors.Text(), "");
+}
+
+TEST_F(StandInDreams, TheSameDreamAgainComesFromTheLocalCopy) {
+  ForgetDream("Again");
+  ServeDream("Again", kDream);
+  GameScript(Steps(LoginSteps(),
+                   {Send("]q Again\n"), Expect("saltmarrows\n"), Send("]q Again\n"), Expect("saltmarrows\n")}));
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  statusLines_.clear();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_EQ(statusLines_, (std::vector<std::string>{"> Downloading Dream...", kWelcome,
+                                                     "> Already have file, cancelling download and using local copy.",
+                                                     "> Decompressing dream...", "> Loading dream...",
+                                                     "> Dream load succeeded."}));
+  EXPECT_EQ(ReadFileBytes(DreamFile("Again")), kDream);
+  // No block was acknowledged the second time, and no goodbye said.
+  EXPECT_EQ(FileTranscript(Request("Again"), 2), Request("Again"));
+  const std::string sent = LoginBytes() + "saltmarrows\nsaltmarrows\n";
+  EXPECT_EQ(GameTranscript(sent), sent);
+}
+
+TEST_F(StandInDreams, ALocalFileOfAnotherSizeIsReplaced) {
+  ForgetDream("Replaced");
+  std::filesystem::create_directories("qvrx_tmp/Replaced");
+  WriteFileBytes(DreamFile("Replaced"), std::string(50000, 'j'));
+  ServeDream("Replaced", kDream);
+  GameScript(Steps(LoginSteps(), {Send("]q Replaced\n"), Expect("saltmarrows\n")}));
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_TRUE(Saw(kAccepted));
+  EXPECT_EQ(ReadFileBytes(DreamFile("Replaced")), kDream);
+}
+
+TEST_F(StandInDreams, AFailureBeforeTheFileIsOpenedKeepsTheCompleteLocalCopy) {
+  ForgetDream("Kept");
+  std::filesystem::create_directories("qvrx_tmp/Kept");
+  WriteFileBytes(DreamFile("Kept"), kDream);
+  FileScenario("\"welcome\": \"11 Not today\\n\"");
+  GameScript(Steps(LoginSteps(), {Send("]q Kept\n"), Expect("goback\n")}));
+  MessageBoxRecorder boxes;
+  boxes.QueueAnswer(kAnswerYes);
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw(kAbort); }));
+  EXPECT_EQ(errors.Text(), "Anomolous message recieved in response to file server connect.\n");
+  EXPECT_EQ(ReadFileBytes(DreamFile("Kept")), kDream);
+}
+
+TEST_F(StandInDreams, BlocksThatArriveJustBeforeTheServerHangsUpAreStillUsed) {
+  ForgetDream("Hasty");
+  ServeDream("Hasty", kDream);
+  FileScenario("\"pace\": \"burst\", \"fail\": \"close_after_blocks\"");
+  GameScript(Steps(LoginSteps(), {Send("]q Hasty\n"), Expect("saltmarrows\n")}));
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_FALSE(Saw("> Lost connection to file server."));
+  EXPECT_EQ(ReadFileBytes(DreamFile("Hasty")), kDream);
+}
+
+TEST_F(StandInDreams, AnOverLongLineFromTheFileServerIsDroppedAndLogged) {
+  ForgetDream("Chatty");
+  ServeDream("Chatty", kDream);
+  FileScenario("\"welcome\": [" + JsonText(std::string(5000, 'x')) + ", " + JsonText("\n10 Welcome\n") + "]");
+  GameScript(Steps(LoginSteps(), {Send("]q Chatty\n"), Expect("saltmarrows\n")}));
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_EQ(errors.Text(),
+            "Dropped an over-long line from the file server (more than 4096 bytes without a line feed).\n");
+  EXPECT_EQ(ReadFileBytes(DreamFile("Chatty")), kDream);
+}
+
+TEST_F(StandInDreams, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
+  ForgetDream("Twice");
+  ServeDream("Twice", kDream);
+  GameScript(Steps(LoginSteps(), {Send("]q Twice\n]q Twice\n"), Expect("saltmarrows\n")}));
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return !GetTransferList().empty(); }));
+  EXPECT_EQ(GetTransferList().size(), 1u);
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_EQ(errors.Text(), "Ignoring a repeated request for dream \"Twice\" while its download is still pending.\n");
+  EXPECT_EQ(FileTranscript(Request("Twice") + kAllAcks), Request("Twice") + kAllAcks);
+  EXPECT_FALSE(FileServerConnected(2));
+}
+
+TEST_F(StandInDreams, TwoFinishedDownloadsAreTakenOnePerFrameFrontFirst) {
+  ForgetDream("First");
+  ForgetDream("Second");
+  ServeDream("First", kDream);
+  ServeDream("Second", RandomBytes(5000, 3));
+  GameScript(Steps(LoginSteps(), {Send("]q First\n]q Second\n"), Expect("saltmarrows\nsaltmarrows\n")}));
+  dreamStep_ = false;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return GetTransferList().size() == 2; }));
+  ASSERT_TRUE(DownloadsFinish());
+  EXPECT_EQ(GetTransferList().front().id, "Second");
+  UpdateDreamTransfers();
+  ASSERT_EQ(GetTransferList().size(), 1u);
+  EXPECT_EQ(GetTransferList().front().id, "First");
+  EXPECT_EQ(EffectLog().front(), "extract qvrx_tmp\\Second\\Second.dream");
+  UpdateDreamTransfers();
+  EXPECT_TRUE(GetTransferList().empty());
+  EXPECT_EQ(EffectLog()[3], "extract qvrx_tmp\\First\\First.dream");
+  UpdateDreamTransfers();  // nothing left: nothing happens
+  EXPECT_EQ(EffectLog().size(), 6u);
+  const std::string sent = LoginBytes() + "saltmarrows\nsaltmarrows\n";
+  EXPECT_EQ(GameTranscript(sent), sent);
+}
+
+TEST_F(StandInDreams, ADreamWithoutALoadableMapFailsAndKeepsTheFloors) {
+  ForgetDream("NoMap");
+  ServeDream("NoMap", kDream);
+  EffectResults().loadMap = false;
+  GameScript(Steps(LoginSteps(), {Send("]q NoMap\n"), Expect("goback\n")}));
+  MessageBoxRecorder boxes;
+  boxes.QueueAnswer(kAnswerYes);
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw(kAbort); }));
+  EXPECT_EQ(EffectLog(), (std::vector<std::string>{"extract qvrx_tmp\\NoMap\\NoMap.dream",
+                                                   "map qvrx_tmp\\NoMap\\default.map"}));
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, kBoxText);
+  EXPECT_EQ(boxes.Boxes()[0].caption, "Erp");
+  EXPECT_EQ(boxes.Boxes()[0].style, static_cast<unsigned>(kMessageBoxYesNo));
+  EXPECT_EQ(GameTranscript(LoginBytes() + "goback\n"), LoginBytes() + "goback\n");
+  // The download itself was complete: the archive stays for the next try.
+  EXPECT_EQ(ReadFileBytes(DreamFile("NoMap")), kDream);
+}
+
+TEST_F(StandInDreams, EndingATransferThatIsNotInTheListIsLogged) {
+  LogTail errors;
+  Transfer ghost;
+  ghost.kind = 1;
+  ghost.upload = true;
+  ghost.id = "ghost";
+  EndTransfer(ghost);
+  ghost.kind = 0;
+  ghost.upload = false;
+  EndTransfer(ghost);
+  EXPECT_EQ(MaskCallStacks(errors.Text()),
+            "Attempt to end a transfer that doesn't exist.\n  -transfer type: upload portrait\n"
+            "  -transfer ID: ghost\n  -call stack:\n\n"
+            "Attempt to end a transfer that doesn't exist.\n  -transfer type: download dream\n"
+            "  -transfer ID: ghost\n  -call stack:\n\n");
+}
+
+// ---- every failure of a download ends in the player's choice
+
+enum FileCalls { kRealFileCalls, kSecondWriteFails, kCloseFails };
+
+struct FailureCase {
+  const char* label;  // also the dream's name
+  std::string fileServer;
+  FileCalls calls;
+  std::vector<std::string> status;  // after "> Downloading Dream..."
+  std::string log;                  // ID stands for the dream's name
+  std::string received;             // by the file server; ID as above
+  bool goBack;
+};
+
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.label; }
+
+std::string WithId(std::string text, const std::string& id) {
+  for (size_t at = text.find("ID"); at != std::string::npos; at = text.find("ID", at + id.size()))
+    text.replace(at, 2, id);
+  return text;
+}
+
+const std::string kDeleted = "Note: deleting incompletely transfered file \"qvrx_tmp\\ID\\ID.dream\"\n";
+const std::string kRequest = "RC Bob secret ID 0 2 4096\n";
+const std::string kAnomalousAnswer = "Anomolous response recieved to RC request.\n";
+
+const FailureCase kFailures[] = {
+    {"BadWelcome", "\"welcome\": \"11 Go away\\n\"", kRealFileCalls, {"> FAILED"},
+     "Anomolous message recieved in response to file server connect.\n", "", true},
+    {"BareTen", "\"welcome\": \"10\\n\"", kRealFileCalls, {"> FAILED"},
+     "Anomolous message recieved in response to file server connect.\n", "", false},
+    {"WrongCode", "\"answer\": \"45 Busy\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer, kRequest,
+     true},
+    {"ThreeFields", "\"answer\": \"44 10000 0\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+     kRequest, false},
+    {"NoPayload", "\"answer\": \"44 10000 0 10\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+     kRequest, true},
+    {"HugeBlocks", "\"answer\": \"44 10000 0 2000000000\\n\"", kRealFileCalls, {kWelcome, "> FAILED"},
+     kAnomalousAnswer, kRequest, false},
+    {"EmptyFile", "\"answer\": \"44 0 0 4096\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+     kRequest, true},
+    {"Untagged", "\"fail\": \"untagged_block\"", kRealFileCalls, {kWelcome, kAccepted, "> FAILED"},
+     "Non-data block recieved while downloading file... aborting.\n" + kDeleted, kRequest + "PKOK 0\n", false},
+    // Block 1 where block 0 belongs: nothing is acknowledged.
+    {"OutOfOrder", "\"fail\": \"out_of_order\", \"fail_block\": 0", kRealFileCalls,
+     {kWelcome, kAccepted, "> FAILED"},
+     "Out of order data block received from file server... aborting. (I know, I should handle this better.... "
+     "later!)\n" + kDeleted,
+     kRequest, true},
+    {"ClosedMidway", "\"fail\": \"close_mid\"", kRealFileCalls,
+     {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
+     kRequest + "PKOK 0\n", false},
+    {"ShortBlock", "\"fail\": \"short_block\"", kRealFileCalls,
+     {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
+     kRequest + "PKOK 0\n", true},
+    {"ClosedAfterAnswer", "\"fail\": \"close_after_answer\"", kRealFileCalls,
+     {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
+     kRequest, false},
+    {"TooMuchData", "\"answer\": \"44 100 0 4096\\n\", \"pace\": \"glued\"", kRealFileCalls,
+     {kWelcome, kAccepted, "> FAILED"},
+     "File server sent more data than the transfer announced... aborting.\n" + kDeleted, kRequest, true},
+    {"DiskFull", "", kSecondWriteFails, {kWelcome, kAccepted, "> FAILED"},
+     "Failed to write the downloaded dream file.\n" + kDeleted, kRequest + "PKOK 0\n", true},
+    {"CloseFails", "", kCloseFails, {kWelcome, kAccepted, "> Download Complete.", "> FAILED"},
+     "Failed to finish writing the downloaded dream file.\n" + kDeleted, kRequest + kAllAcks, false},
+};
+
+std::atomic<int> s_writes;
+size_t SecondWriteFails(const void* data, size_t size, std::FILE* file) {
+  return ++s_writes == 2 ? 0 : std::fwrite(data, 1, size, file);
+}
+int CloseFails(std::FILE* file) {
+  std::fclose(file);
+  return EOF;
+}
+
+class DownloadFailure : public StandInSession, public testing::WithParamInterface<FailureCase> {};
+
+TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
+  const FailureCase& c = GetParam();
+  const std::string id = c.label;
+  ForgetDream(id);
+  ServeDream(id, kDream);
+  FileScenario(c.fileServer);
+  s_writes = 0;
+  if (c.calls == kSecondWriteFails) VANT::SetFileGetterFileCalls(SecondWriteFails, nullptr);
+  if (c.calls == kCloseFails) VANT::SetFileGetterFileCalls(nullptr, CloseFails);
+  const std::string answer = c.goBack ? "goback\n" : "saltmarrows\n";
+  GameScript(Steps(LoginSteps(), {Send("]q " + id + "\n"), Expect(answer)}));
+  MessageBoxRecorder boxes;
+  boxes.QueueAnswer(c.goBack ? kAnswerYes : kAnswerNo);
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw(kAbort); }));
+
+  std::vector<std::string> status = {"Welcome", "END", "> Downloading Dream..."};
+  status.insert(status.end(), c.status.begin(), c.status.end());
+  status.push_back(kAbort);
+  EXPECT_EQ(statusLines_, status);
+  EXPECT_EQ(errors.Text(), WithId(c.log, id));
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, kBoxText);
+  EXPECT_EQ(boxes.Boxes()[0].caption, "Erp");
+  EXPECT_TRUE(GetTransferList().empty());
+  EXPECT_FALSE(FileExists(DreamFile(id)));
+  EXPECT_TRUE(EffectLog().empty());  // nothing extracted or loaded
+  EXPECT_EQ(GameTranscript(LoginBytes() + answer), LoginBytes() + answer);
+  EXPECT_EQ(FileTranscript(WithId(c.received, id)), WithId(c.received, id));
+}
+
+INSTANTIATE_TEST_SUITE_P(StandInFailures, DownloadFailure, testing::ValuesIn(kFailures),
+                         [](const testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
+
+// A dream's name becomes a folder and a file: anything but a plain name is
+// refused before a connection is made or a file created.
+class RefusedDreamName : public StandInSession, public testing::WithParamInterface<std::string> {};
+
+TEST_P(RefusedDreamName, FailsTheDownloadWithoutTouchingTheDisk) {
+  const std::string name = GetParam();
+  GameScript(Steps(LoginSteps(), {Send("]q " + name + "\n"), Expect("goback\n")}));
+  MessageBoxRecorder boxes;
+  boxes.QueueAnswer(kAnswerYes);
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw(kAbort); }));
+  EXPECT_EQ(statusLines_,
+            (std::vector<std::string>{"Welcome", "END", "> Downloading Dream...", "> FAILED", kAbort}));
+  std::string shown = StripControlChars(name);
+  shown.erase(std::remove(shown.begin(), shown.end(), ' '), shown.end());
+  EXPECT_EQ(errors.Text(),
+            "Refused to download a dream whose name is not a plain file name: \"" + shown + "\"\n");
+  EXPECT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(GameTranscript(LoginBytes() + "goback\n"), LoginBytes() + "goback\n");
+  EXPECT_FALSE(FileServerConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(StandInNames, RefusedDreamName,
+                         // "]q", one ignored character, then the name: at least six in all.
+                         testing::Values("..\\..\\evil", " ..", "a/b", "CON", "c:\\windows\\x", "tab\there",
+                                         std::string(70, 'n'), "   "),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           return "Case" + std::to_string(info.index);
+                         });
+
+}  // namespace
