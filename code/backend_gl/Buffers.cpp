@@ -1,0 +1,342 @@
+// OpenGL vertex and index buffers on GL_ARB_vertex_buffer_object. Setting a
+// vertex buffer walks its format and binds one client array per element;
+// the draws read those arrays.
+#include <cstdint>
+
+#include "backend_gl/GLBackend.h"
+#include "foundation/CMemMan.h"
+#include "foundation/LogFile.h"
+#include "graphics/DeviceCallbacks.h"
+#include "graphics/GraphicsLock.h"
+#include "graphics/VertexBuffer.h"
+
+namespace G {
+
+struct SVB_API_Data {
+  GLuint name = 0;
+  GLenum usage = 0;
+  unsigned generation = 0;
+};
+
+struct SIB_API_Data {
+  GLuint name = 0;
+  GLenum usage = 0;
+  unsigned generation = 0;
+};
+
+}  // namespace G
+
+namespace GLBackend {
+
+G::VertexBufferRecord* g_currentVertexBuffer = nullptr;
+G::IndexBufferRecord* g_currentIndexBuffer = nullptr;
+
+void DisableClientArrays() {
+  for (int unit = 3; unit >= 0; --unit) {
+    ClientActiveTextureUnit(unit);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+}  // namespace GLBackend
+
+namespace G {
+
+namespace {
+
+using GLBackend::g_currentIndexBuffer;
+using GLBackend::g_currentVertexBuffer;
+using GLBackend::IsLiveContext;
+
+GLenum UsageFor(bool dynamic, bool writeOnly) {
+  if (dynamic) return writeOnly ? GL_DYNAMIC_DRAW_ARB : GL_DYNAMIC_COPY_ARB;
+  return writeOnly ? GL_STATIC_DRAW_ARB : GL_STATIC_COPY_ARB;
+}
+
+// Buffers are never lost in this build: nothing to do on either change.
+void VertexBuffersLost() {}
+void VertexBuffersRestored() {}
+
+int ComponentSize(VertexComponentType type) {
+  switch (type) {
+    case kFloat1: return 4;
+    case kFloat2: return 8;
+    case kFloat3: return 12;
+    case kFloat4: return 16;
+    case kPackedColor: return 4;
+  }
+  ErrorLog << "Unhandled type in GetVertComponentSize.\n";
+  return 0;
+}
+
+const void* Offset(int bytes) { return reinterpret_cast<const void*>(static_cast<uintptr_t>(bytes)); }
+
+bool HasLiveBuffer(const VertexBufferRecord* record) {
+  return record && record->api && record->api->name && IsLiveContext(record->api->generation);
+}
+bool HasLiveBuffer(const IndexBufferRecord* record) {
+  return record && record->api && record->api->name && IsLiveContext(record->api->generation);
+}
+
+}  // namespace
+
+// ---- Vertex buffers ----------------------------------------------------------------
+
+VertexBuffer::~VertexBuffer() noexcept(false) { SRFree(); }
+
+bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int vertexSize, bool dynamic, bool writeOnly) {
+  static bool s_handlersRegistered = false;
+  if (!s_handlersRegistered) {
+    RegisterDeviceLostCallback(&VertexBuffersLost);
+    RegisterDeviceRestoredCallback(&VertexBuffersRestored);
+    s_handlersRegistered = true;
+  }
+  CriticalSectionLock lock(g_graphicsLock);
+  SRFree();
+  if (glBindBufferARB) glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  GLBackend::DisableClientArrays();
+  g_currentVertexBuffer = nullptr;
+  ClearErrors();
+  GLuint name = 0;
+  if (glGenBuffersARB) glGenBuffersARB(1, &name);
+  if (!name) {
+    ErrorLog << "glGenBuffersARB failed... so can't make VB.\n";
+    return false;
+  }
+  const GLenum usage = UsageFor(dynamic, writeOnly);
+  glBindBufferARB(GL_ARRAY_BUFFER_ARB, name);
+  glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(vertexCount) * vertexSize, nullptr, usage);
+  if (CheckGLErrors("Error making Vertex Buffer:\n", true)) {
+    glDeleteBuffersARB(1, &name);
+    return false;
+  }
+  SRAlloc();
+  record_->dynamic = dynamic;
+  record_->format = format;
+  record_->vertexCount = vertexCount;
+  record_->vertexSize = vertexSize;
+  record_->writeOnly = writeOnly;
+  record_->written = false;
+  record_->api = new2(SVB_API_Data, SVB_API_Data());
+  record_->api->name = name;
+  record_->api->usage = usage;
+  record_->api->generation = GLBackend::ContextGeneration();
+  return true;
+}
+
+void VertexBuffer::Set() {
+  if (record_ && g_currentVertexBuffer == record_ && HasLiveBuffer(record_)) {
+    GLint bound = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &bound);
+    if (static_cast<GLuint>(bound) == record_->api->name) return;
+    ErrorLog << "VB was still set but it's binding was not.. I caught it though.. phew\n";
+  }
+  if (!HasLiveBuffer(record_)) {
+    ErrorLog << "Attempt to Set a VertexBuffer that doesn't exist.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return;
+  }
+  CriticalSectionLock lock(g_graphicsLock);
+  ClearErrors();
+  glBindBufferARB(GL_ARRAY_BUFFER_ARB, record_->api->name);
+  GLBackend::DisableClientArrays();
+  const GLsizei stride = record_->vertexSize;
+  int offset = 0;
+  int unit = 0;
+  for (const VertexElement& element : record_->format) {
+    const int size = ComponentSize(element.type);
+    GLenum dataType = GL_FLOAT;
+    if (element.type == kPackedColor) {
+      dataType = GL_UNSIGNED_BYTE;
+    } else if (element.type < kFloat1 || element.type > kFloat4) {
+      ErrorLog << "unhandled type in vertex format...\n";
+    }
+    switch (element.use) {
+      case kUsePosition:
+        glVertexPointer(size / 4, dataType, stride, Offset(offset));
+        glEnableClientState(GL_VERTEX_ARRAY);
+        break;
+      case kUseNormal:
+        glNormalPointer(dataType, stride, Offset(offset));
+        glEnableClientState(GL_NORMAL_ARRAY);
+        break;
+      case kUseColor:
+        // 0xAARRGGBB little-endian is blue, green, red, alpha in memory:
+        // the BGRA size makes red come from bits 16-23.
+        if (element.type == kPackedColor)
+          glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, stride, Offset(offset));
+        else
+          glColorPointer(size / 4, dataType, stride, Offset(offset));
+        glEnableClientState(GL_COLOR_ARRAY);
+        break;
+      case kUseTexCoord:
+        if (GLBackend::ClientActiveTextureUnit(unit)) {
+          glTexCoordPointer(size / 4, dataType, stride, Offset(offset));
+          glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        }
+        ++unit;
+        break;
+      default:
+        ErrorLog << "unhandled use in vertex format...\n";
+        break;
+    }
+    offset += size;
+  }
+  CheckGLErrors("VertexBuffer.Set:\n", true);
+  g_currentVertexBuffer = record_;
+}
+
+void VertexBuffer::Free() {
+  CriticalSectionLock lock(g_graphicsLock);
+  if (g_currentVertexBuffer == record_) g_currentVertexBuffer = nullptr;
+  SVB_API_Data* api = record_->api;
+  if (!api) return;
+  if (api->name && IsLiveContext(api->generation)) glDeleteBuffersARB(1, &api->name);
+  delete2(api);
+  record_->api = nullptr;
+}
+
+void UnsetVertexBuffer() {
+  if (glBindBufferARB) glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  GLBackend::DisableClientArrays();
+  g_currentVertexBuffer = nullptr;
+}
+
+// Immediate mode needs no declaration in this build.
+void SetVertexFormat(const VertexFormat&) {}
+
+// ---- Index buffers ----------------------------------------------------------------------
+
+IndexBuffer::~IndexBuffer() noexcept(false) { SRFree(); }
+
+bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly) {
+  glDisableClientState(GL_INDEX_ARRAY);
+  if (glBindBufferARB) glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+  g_currentIndexBuffer = nullptr;
+  CriticalSectionLock lock(g_graphicsLock);
+  // Replaces any earlier contents of the handle, as vertex buffers do.
+  SRFree();
+  ClearErrors();
+  GLuint name = 0;
+  if (glGenBuffersARB) glGenBuffersARB(1, &name);
+  if (!name) {
+    ErrorLog << "glGenBuffersARB failed... so can't make IB.\n";
+    return false;
+  }
+  const GLenum usage = UsageFor(dynamic, writeOnly);
+  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, name);
+  glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(indexCount) * 2, nullptr, usage);
+  if (CheckGLErrors("Error making Index Buffer:", true)) {
+    glDeleteBuffersARB(1, &name);
+    return false;
+  }
+  SRAlloc();
+  record_->indexCount = indexCount;
+  record_->dynamic = dynamic;
+  record_->writeOnly = writeOnly;
+  record_->written = false;
+  record_->api = new2(SIB_API_Data, SIB_API_Data());
+  record_->api->name = name;
+  record_->api->usage = usage;
+  record_->api->generation = GLBackend::ContextGeneration();
+  return true;
+}
+
+void IndexBuffer::Set() {
+  if (!HasLiveBuffer(record_)) {
+    ErrorLog << "Attempt to Set an IndexBuffer that doesn't exist.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return;
+  }
+  CriticalSectionLock lock(g_graphicsLock);
+  ClearErrors();
+  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, record_->api->name);
+  CheckGLErrors("IndexBuffer.Set:\n", true);
+  g_currentIndexBuffer = record_;
+}
+
+void IndexBuffer::Free() {
+  CriticalSectionLock lock(g_graphicsLock);
+  if (g_currentIndexBuffer == record_) g_currentIndexBuffer = nullptr;
+  SIB_API_Data* api = record_->api;
+  if (!api) return;
+  if (api->name && IsLiveContext(api->generation)) glDeleteBuffersARB(1, &api->name);
+  delete2(api);
+  record_->api = nullptr;
+}
+
+void UnsetIndexBuffer() {
+  glDisableClientState(GL_INDEX_ARRAY);
+  if (glBindBufferARB) glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+  g_currentIndexBuffer = nullptr;
+}
+
+// ---- Locks ------------------------------------------------------------------------------
+
+// The whole buffer is mapped; a discard request has no further effect.
+VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool) : buffer_(&buffer) {
+  VertexBufferRecord* r = buffer.Record();
+  if (!r) {
+    ErrorLog << "Warning: attempt to lock a non-allocated vertex buffer.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return;
+  }
+  if (!HasLiveBuffer(r)) return;
+  CriticalSectionLock lock(g_graphicsLock);
+  ClearErrors();
+  glBindBufferARB(GL_ARRAY_BUFFER_ARB, r->api->name);
+  data_ = glMapBufferARB(GL_ARRAY_BUFFER_ARB, r->writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
+  CheckGLErrors("Lock VB:\n", true);
+  // The array binding changed under the current buffer: it must be set again.
+  g_currentVertexBuffer = nullptr;
+}
+
+// Nothing to unmap when the lock never took hold.
+VertexBufferLock::~VertexBufferLock() {
+  if (!data_) return;
+  data_ = nullptr;
+  VertexBufferRecord* r = buffer_->Record();
+  CriticalSectionLock lock(g_graphicsLock);
+  g_currentVertexBuffer = nullptr;
+  if (!HasLiveBuffer(r)) return;
+  glBindBufferARB(GL_ARRAY_BUFFER_ARB, r->api->name);
+  if (!glUnmapBufferARB(GL_ARRAY_BUFFER_ARB)) {
+    ErrorLog << "Warning... contents of vertex buffer damaged during mapping.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+}
+
+IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool) : buffer_(&buffer) {
+  IndexBufferRecord* r = buffer.Record();
+  if (!r) {
+    ErrorLog << "Warning: attempt to lock a non-allocated index buffer.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return;
+  }
+  if (!HasLiveBuffer(r)) return;
+  CriticalSectionLock lock(g_graphicsLock);
+  ClearErrors();
+  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->api->name);
+  data_ = glMapBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
+  CheckGLErrors("Lock IB:\n", true);
+  g_currentIndexBuffer = nullptr;
+}
+
+IndexBufferLock::~IndexBufferLock() {
+  if (!data_) return;
+  data_ = nullptr;
+  IndexBufferRecord* r = buffer_->Record();
+  CriticalSectionLock lock(g_graphicsLock);
+  g_currentIndexBuffer = nullptr;
+  if (!HasLiveBuffer(r)) return;
+  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->api->name);
+  if (!glUnmapBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB)) {
+    ErrorLog << "Warning... contents of index buffer damaged during mapping.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+}
+
+}  // namespace G
