@@ -165,8 +165,10 @@ bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   else if (face == 5)
     face = 4;
 
+  // D3DX keeps the device's viewport at its begin and puts it back at its
+  // end: the target's own is set once the target is bound, so drawing after
+  // EndRender is not clipped to the target's rectangle.
   Viewport rect = desc.viewport ? *desc.viewport : Viewport{0, 0, record_->width, record_->height};
-  SetViewportRect(rect.x, rect.y, rect.width, rect.height);
   D3DVIEWPORT9 viewport = {static_cast<DWORD>(rect.x), static_cast<DWORD>(rect.y), static_cast<DWORD>(rect.width),
                            static_cast<DWORD>(rect.height), 0.0f, 1.0f};
 
@@ -197,6 +199,8 @@ bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   } else {
     return false;
   }
+
+  SetViewportRect(rect.x, rect.y, rect.width, rect.height);
 
   if (desc.setProjection) {
     Matrix4 projection;

@@ -211,6 +211,10 @@ Texture::~Texture() noexcept(false) {
 
 bool Texture::Load(const std::string& name, TextureType type, bool mipmaps, bool dither) {
   if (!g_d3d.initialised) DXG::LogNotInitialized("DXG::Texture::Load", "  -call stack:\n");
+  // Volume lists load without mipmaps whatever is asked.
+  if (mipmaps && type != kTextureFree && ToLowerCase(GetFileExtension(name)) == "t3d" &&
+      !(record_ && ToLowerCase(record_->name) == ToLowerCase(name)) && !FindSharedTexture(name))
+    ErrorLog << "warning: 3D textures can't be mipmapped, but was requested (no plans to implement).\n";
   return LoadFile(name, false, type, mipmaps, dither);
 }
 

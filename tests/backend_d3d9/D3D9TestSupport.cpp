@@ -80,12 +80,21 @@ Image ReadBackBuffer() {
   return image;
 }
 
+// Through a system-memory copy: the back buffer itself cannot be locked.
 bool SaveBackBuffer(const std::string& path) {
+  IDirect3DDevice9* device = DXG::g_d3d.device;
   IDirect3DSurface9* backBuffer = nullptr;
-  if (!DXG::g_d3d.device ||
-      FAILED(DXG::g_d3d.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer)))
-    return false;
-  bool saved = SUCCEEDED(D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, backBuffer, nullptr, nullptr));
+  if (!device || FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer))) return false;
+  D3DSURFACE_DESC desc;
+  backBuffer->GetDesc(&desc);
+  IDirect3DSurface9* copy = nullptr;
+  bool saved = false;
+  if (SUCCEEDED(device->CreateOffscreenPlainSurface(desc.Width, desc.Height, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                    &copy, nullptr))) {
+    saved = SUCCEEDED(device->GetRenderTargetData(backBuffer, copy)) &&
+            SUCCEEDED(D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, copy, nullptr, nullptr));
+    copy->Release();
+  }
   backBuffer->Release();
   return saved;
 }
