@@ -2,7 +2,9 @@
 # The whole test suite: installs what is missing, builds the x86_64 Windows
 # build (tests run under Wine on a private Xvfb display), the i686 programs
 # that ship (compile and link: no 32-bit Wine here), and the native build of
-# the portable code under sanitizers.
+# the portable code under sanitizers with its fuzz targets; then runs the
+# tests, each fuzz target for a bounded time, and the dream benchmark
+# (natively and under Wine).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
@@ -14,7 +16,13 @@ tools/setup.sh
 configure() {  # folder, extra cmake arguments...
   local dir=$1
   shift
-  [ -f "$dir/build.ninja" ] || cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
+  if [ -f "$dir/build.ninja" ]; then
+    # Options added since the folder was made take effect too (quietly: the
+    # toolchain file is reported as unused on a second configure).
+    cmake "$dir" "$@" >/dev/null 2>&1 || cmake "$dir" "$@"
+  else
+    cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
+  fi
 }
 
 echo "== x86_64 Windows build"
@@ -25,9 +33,14 @@ echo "== i686 Windows build (the programs that ship)"
 configure "$build/i686" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686.cmake"
 cmake --build "$build/i686" -j "$jobs"
 
-echo "== native build (sanitizers)"
-configure "$build/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DQV_SANITIZE=ON
+echo "== native build (sanitizers, fuzz targets)"
+configure "$build/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DQV_SANITIZE=ON -DQV_FUZZ=ON
 cmake --build "$build/native" -j "$jobs"
+
+echo "== native benchmark build (optimised, no sanitizers)"
+configure "$build/bench" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DCMAKE_BUILD_TYPE=Release \
+  -DQV_TESTS=OFF -DQV_BENCH=ON
+cmake --build "$build/bench" -j "$jobs" --target dream_bench
 
 source tools/xvfb.sh
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
@@ -45,3 +58,55 @@ echo "== native tests"
 ctest --test-dir "$build/native" -j "$jobs" --output-on-failure
 echo "== Windows tests (Wine)"
 ctest --test-dir "$build/x86_64" -j "$jobs" --output-on-failure
+
+# Each fuzz target runs ${QV_FUZZ_SECONDS:-30} s from the generated seeds
+# plus the corpus it kept from earlier runs, in a working folder inside a
+# folder of its own (the dream target checks that nothing appears beside it).
+echo "== fuzz targets (${QV_FUZZ_SECONDS:-30} s each)"
+fuzz_dir=$build/native/fuzzrun
+fuzz_failed=()
+run_fuzz() {  # target; leaves its exit code in <dir>/rc
+  local t=$1 dir=$fuzz_dir/$1 rc=0
+  rm -rf "$dir/sandbox" "$dir/rc"
+  mkdir -p "$dir/sandbox/work" "$dir/corpus"
+  (cd "$dir/sandbox/work" &&
+    "$build/native/tests/fuzz/${t}_fuzz" -max_total_time="${QV_FUZZ_SECONDS:-30}" -timeout=20 \
+      -rss_limit_mb=2560 -print_final_stats=1 -artifact_prefix="$dir/" \
+      "$dir/corpus" "$build/native/fixtures/seeds/$t" >"$dir/log.txt" 2>&1) || rc=$?
+  echo "$rc" >"$dir/rc"
+}
+targets=(lzw dream map shape shape_patch palette color_tables player)
+fuzz_pids=()
+for t in "${targets[@]}"; do
+  # At most $jobs at once (Xvfb is a job of this shell too: count ours).
+  while true; do
+    live=0
+    for pid in "${fuzz_pids[@]}"; do kill -0 "$pid" 2>/dev/null && live=$((live + 1)); done
+    [ "$live" -lt "$jobs" ] && break
+    sleep 1
+  done
+  run_fuzz "$t" &
+  fuzz_pids+=($!)
+done
+for pid in "${fuzz_pids[@]}"; do wait "$pid" || true; done
+for t in "${targets[@]}"; do
+  if [ "$(cat "$fuzz_dir/$t/rc" 2>/dev/null)" = 0 ]; then
+    printf '  %-14s %s\n' "$t" "$(grep -E '^stat::number_of_executed_units' "$fuzz_dir/$t/log.txt" | awk '{print $2 " runs, no finding"}')"
+  else
+    fuzz_failed+=("$t")
+    echo "  $t: FINDING (artifacts and log in $fuzz_dir/$t)"
+    tail -n 40 "$fuzz_dir/$t/log.txt"
+  fi
+done
+
+echo "== dream benchmark (native)"
+mkdir -p "$build/bench/benchrun"
+(cd "$build/bench/benchrun" && ../tools/bench/dream_bench "$build/bench/bench-data")
+echo "== dream benchmark (Wine)"
+mkdir -p "$build/x86_64/benchrun"
+(cd "$build/x86_64/benchrun" && "$top/tools/wine-run.sh" ../tools/bench/dream_bench.exe "$build/x86_64/bench-data")
+
+if [ ${#fuzz_failed[@]} -gt 0 ]; then
+  echo "fuzz targets with findings: ${fuzz_failed[*]}"
+  exit 1
+fi

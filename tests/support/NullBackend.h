@@ -39,6 +39,9 @@ struct Script {
   bool shaderLoadResult = true;
   // Shutdown throws this text (when not empty) after firing the callbacks.
   std::string shutdownThrows;
+  // Called with each recorded call's text, as it is recorded: lets a test
+  // look at other state at the moment of a call.
+  void (*observer)(const std::string& call) = nullptr;
 };
 
 Script& Scripted();

@@ -119,6 +119,7 @@ void Note(const char* name, const Args&... args) {
     text += ")";
   }
   S().calls.push_back(text);
+  if (S().script.observer) S().script.observer(text);
 }
 
 inline bool IsCurrentTexture(const G::TextureRecord* record) {

@@ -1,0 +1,19 @@
+// Outer window size for a client size, from the system's own frame metrics.
+#include "WindowSize.h"
+
+#include <windows.h>
+
+const unsigned long kMainWindowStyle = WS_SYSMENU | WS_MINIMIZEBOX;
+
+void MainWindowOuterSize(int clientWidth, int clientHeight, int* outerWidth, int* outerHeight) {
+  RECT rect = {0, 0, clientWidth, clientHeight};
+  // An overlapped window always gets a caption, whether or not its style
+  // asks for one; the frame must be measured with it.
+  if (!AdjustWindowRectEx(&rect, kMainWindowStyle | WS_CAPTION, FALSE, 0)) {
+    rect.left = rect.top = 0;
+    rect.right = clientWidth;
+    rect.bottom = clientHeight;
+  }
+  *outerWidth = rect.right - rect.left;
+  *outerHeight = rect.bottom - rect.top;
+}

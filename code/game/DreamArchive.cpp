@@ -1,0 +1,169 @@
+// Extraction of dream archives. The archive comes from the network, so its
+// structure is checked against the file's real length (64-bit offsets) and
+// every entry name is checked before it becomes a path.
+#include "DreamArchive.h"
+
+#include <bzlib.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "LocalFiles.h"
+#include "LzwDecode.h"
+#include "foundation/LogFile.h"
+#include "foundation/Utility.h"
+
+namespace {
+
+constexpr uint64_t kArchiveHeaderSize = 28;
+constexpr uint64_t kEntryHeaderSize = 62;
+constexpr size_t kEntryNameSize = 48;
+constexpr unsigned kBzipFirstBuffer = 1u << 20;
+constexpr unsigned kBzipLargestBuffer = 64u << 20;
+
+uint32_t ReadU32(const unsigned char* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+bool IsReservedDeviceName(const std::string& component) {
+  // Windows opens these as devices in any folder, whatever the extension.
+  std::string stem = component.substr(0, component.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
+
+// The name for the log: as far as it goes, control characters shown as '?'.
+std::string Printable(const char* field, size_t fieldSize) {
+  std::string text;
+  for (size_t i = 0; i < fieldSize && field[i]; ++i) {
+    unsigned char c = static_cast<unsigned char>(field[i]);
+    text += c < 32 || c == 127 ? '?' : field[i];
+  }
+  return text;
+}
+
+std::vector<unsigned char> DecompressBzip2(const unsigned char* stored, uint32_t size, const std::string& outPath) {
+  std::vector<unsigned char> data;
+  for (unsigned capacity = kBzipFirstBuffer; capacity <= kBzipLargestBuffer; capacity *= 2) {
+    data.resize(capacity);
+    unsigned produced = capacity;
+    int result = BZ2_bzBuffToBuffDecompress(reinterpret_cast<char*>(data.data()), &produced,
+                                            reinterpret_cast<char*>(const_cast<unsigned char*>(stored)), size, 0, 0);
+    if (result == BZ_OK) {
+      data.resize(produced);
+      return data;
+    }
+    if (result != BZ_OUTBUFF_FULL) {
+      ErrorLog << "error while doing bz2 decompression for file " << outPath << ", result=" << result << "\n";
+      break;
+    }
+  }
+  return std::vector<unsigned char>();
+}
+
+}  // namespace
+
+bool IsSafeEntryName(const char* field, size_t fieldSize) {
+  size_t length = 0;
+  while (length < fieldSize && field[length]) ++length;
+  if (length == 0 || length == fieldSize) return false;  // empty, or no terminating zero
+  std::string name(field, length);
+  for (unsigned char c : name) {
+    // '/' is a separator to Windows, ':' names drives and streams, the rest
+    // cannot stand in a Windows file name at all.
+    if (c < 32 || c == 127 || std::strchr("/:*?\"<>|", c)) return false;
+  }
+  size_t start = 0;
+  while (true) {
+    size_t end = name.find('\\', start);
+    std::string component = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    // Empty components make absolute or UNC paths; Windows drops trailing
+    // dots and blanks, which turns "..", ". ." and the like into parents.
+    if (component.empty() || component.back() == '.' || component.back() == ' ') return false;
+    if (IsReservedDeviceName(component)) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+bool ExtractDream(const std::string& path) {
+  std::vector<unsigned char> archive;
+  if (!ReadLocalFile(path, &archive) || archive.empty()) {
+    ErrorLog << "Unable to begin decompression of file: " << path << "\n";
+    return false;
+  }
+  const uint64_t length = archive.size();
+  if (length < 4 || std::memcmp(archive.data(), "FR01", 4) != 0) {
+    ErrorLog << "Error decompressing dream file (" << path << "): dream header ID is invalid.\n";
+    return false;
+  }
+  const std::string dir = GetDirectory(path);
+
+  for (uint64_t offset = kArchiveHeaderSize; offset < length;) {
+    const unsigned char* header = archive.data() + offset;
+    if (length - offset < 2 || header[0] != 'F' || header[1] != 'Z') {
+      ErrorLog << "Error in file entry header, in dream file: " << path << "\n";
+      return false;
+    }
+    if (length - offset < kEntryHeaderSize) {
+      ErrorLog << "Error in file entry header, in dream file: " << path << "\n"
+               << "  -the entry header runs past the end of the file\n";
+      return false;
+    }
+    const char* nameField = reinterpret_cast<const char*>(header + 2);
+    const uint32_t storedSize = ReadU32(header + 50);
+    const uint32_t method = ReadU32(header + 58);
+    if (storedSize > length - offset - kEntryHeaderSize) {
+      ErrorLog << "Error in file entry header, in dream file: " << path << "\n"
+               << "  -the entry's stored size runs past the end of the file\n";
+      return false;
+    }
+    unsigned char* stored = archive.data() + offset + kEntryHeaderSize;
+    offset += kEntryHeaderSize + storedSize;
+
+    if (!IsSafeEntryName(nameField, kEntryNameSize)) {
+      ErrorLog << "Refused an entry whose file name could lead outside the dream's folder (\""
+               << Printable(nameField, kEntryNameSize) << "\"), in dream file: " << path << "\n";
+      continue;
+    }
+    const std::string name(nameField);
+    const std::string outPath = dir + name;
+    if (LocalFileSize(outPath) >= int64_t(storedSize)) continue;  // extracted before
+
+    std::vector<unsigned char> data;
+    if (method == 1) {
+      data.assign(stored, stored + storedSize);
+      for (unsigned char& b : data) b = static_cast<unsigned char>(~b);
+    } else if (method == 0) {
+      for (uint32_t i = 0; i < storedSize; ++i) stored[i] = static_cast<unsigned char>(~stored[i]);
+      LzwDecode(stored, storedSize, data);
+      if (data.empty()) {
+        ErrorLog << "Data decompression (lzw) failed on file \"" << name << "\" in dream file: " << path << "\n";
+      } else if (data.size() < storedSize) {
+        ErrorLog << "Data decompression (lzw) has a suspicious size on file \"" << name
+                 << "\" in dream file: " << path << " ...\n";
+      }
+    } else if (method == 2) {
+      data = DecompressBzip2(stored, storedSize, outPath);
+    } else {
+      ErrorLog << "Unsupported compression method for file \"" << name << "\" in dream \"" << path << "\": method "
+               << std::to_string(method) << "\n";
+    }
+
+    if (data.empty()) {
+      ErrorLog << "No decompressed data generated for file: " << outPath << ", so skipping\n";
+      continue;
+    }
+    CreateDirectoryPath(outPath);
+    FILE* f = OpenLocalFile(outPath, "wb");
+    bool written = f && std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    if (f && std::fclose(f) != 0) written = false;
+    if (!written) ErrorLog << "Unable to write file " << outPath << " while extracting dream file: " << path << "\n";
+  }
+  return true;
+}

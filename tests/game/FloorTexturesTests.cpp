@@ -1,0 +1,223 @@
+// Floor textures through the null backend, the floor sets of patch folders,
+// and the generated sample installation read end to end.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "FormatTestSupport.h"
+#include "NullBackend.h"
+#include "TestSupport.h"
+#include "game/ColorTables.h"
+#include "game/DreamArchive.h"
+#include "game/FloorTextures.h"
+#include "game/FormatLinks.h"
+#include "game/MapGrid.h"
+#include "game/PlayerFile.h"
+#include "graphics/Device.h"
+
+#include "RendererStandIn.h"
+
+namespace {
+
+class FloorTexturesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NullBackend::Reset();
+    G::Setup setup;
+    setup.colour32 = true;
+    setup.width = 800;
+    setup.height = 600;
+    setup.vertexProcessing = 1;
+    ASSERT_TRUE(DXG::Init(nullptr, &setup));
+    g_installedFloors.clear();
+    g_installCalls = 0;
+    ResetFolder("patches/default");
+    CopyFileTo(FixturePath("shape/patches/default/floors.fsh"), "patches/default/floors.fsh");
+    LoadPcxPalette(FixturePath("palette/default.pcx"));
+  }
+  void TearDown() override {
+    g_installedFloors.clear();
+    if (G::IsInitialized()) G::Shutdown();
+    NullBackend::Reset();
+    RemoveFolder("patches");
+    RemoveFolder("floors_test");
+  }
+  static std::string PutDreamFile(const std::string& dream, const std::string& name, const std::string& fixture) {
+    CopyFileTo(FixturePath(fixture), "floors_test/" + dream + "/" + name);
+    return "floors_test\\" + dream + "\\";
+  }
+};
+
+TEST_F(FloorTexturesTest, OneClampedTexturePerImage) {
+  ShapeSet set;
+  ASSERT_TRUE(LoadFsh(set, "patches\\default\\floors.fsh"));
+  std::vector<G::Texture> textures(2);  // emptied first
+  LogTail log;
+  ASSERT_TRUE(GenerateFloorTextures(set, textures));
+  EXPECT_EQ(log.Text(), "");
+  ASSERT_EQ(textures.size(), set.size());
+  uint32_t texels[64 * 64];
+  for (size_t i = 0; i < set.size(); ++i) {
+    const G::TextureRecord* record = textures[i].Record();
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->createdWidth, 64);
+    EXPECT_EQ(record->createdHeight, 64);
+    EXPECT_EQ(record->type, G::kTextureRGBA);
+    EXPECT_EQ(record->depth, 1);
+    EXPECT_FALSE(NullBackend::TextureWrap(record, 0));
+    EXPECT_FALSE(NullBackend::TextureWrap(record, 1));
+    EXPECT_TRUE(NullBackend::TextureWrap(record, 2));
+    ShapeToFloorTexels(set[i], Palette, texels);
+    EXPECT_EQ(std::memcmp(NullBackend::TextureMemory(record), texels, sizeof texels), 0) << i;
+  }
+  // A plain image gives a plain, opaque tile of its palette colour.
+  FshImage plain;
+  plain.width = plain.height = 8;
+  plain.pixels.assign(64, 7);
+  ASSERT_TRUE(GenerateFloorTextures(ShapeSet{plain}, textures));
+  ASSERT_EQ(textures.size(), 1u);
+  const unsigned char* memory = NullBackend::TextureMemory(textures[0].Record());
+  for (int i = 0; i < 64 * 64; ++i) {
+    uint32_t texel;
+    std::memcpy(&texel, memory + 4 * i, 4);
+    ASSERT_EQ(texel >> 24, 0xFFu);
+    ASSERT_NEAR(int(texel >> 16 & 0xFF), Palette[7].r, 1);
+    ASSERT_NEAR(int(texel >> 8 & 0xFF), Palette[7].g, 1);
+    ASSERT_NEAR(int(texel & 0xFF), Palette[7].b, 1);
+  }
+}
+
+TEST_F(FloorTexturesTest, SixteenBitTexturesGetFourBitsAChannel) {
+  NullBackend::Scripted().textureBitsPerPixel = 16;
+  ShapeSet set;
+  ASSERT_TRUE(LoadFsh(set, "patches\\default\\floors.fsh"));
+  set.resize(3);
+  std::vector<G::Texture> textures;
+  ASSERT_TRUE(GenerateFloorTextures(set, textures));
+  uint32_t texels[64 * 64];
+  ShapeToFloorTexels(set[2], Palette, texels);
+  const unsigned char* memory = NullBackend::TextureMemory(textures[2].Record());
+  for (int i = 0; i < 64 * 64; ++i) {
+    uint16_t texel;
+    std::memcpy(&texel, memory + 2 * i, 2);
+    ASSERT_EQ(texel >> 12, 0xF);
+    ASSERT_EQ(texel & 0xFFF, ((texels[i] >> 20 & 0xF) << 8) | ((texels[i] >> 12 & 0xF) << 4) | (texels[i] >> 4 & 0xF));
+  }
+}
+
+TEST_F(FloorTexturesTest, FailuresToCreateOrLock) {
+  ShapeSet set(2);
+  std::vector<G::Texture> textures;
+  EXPECT_TRUE(GenerateFloorTextures(ShapeSet(), textures));
+  EXPECT_TRUE(textures.empty());
+
+  NullBackend::Scripted().createTextureResult = false;
+  LogTail log;
+  EXPECT_FALSE(GenerateFloorTextures(set, textures));
+  EXPECT_EQ(log.Text(), "Null backend: texture creation refused.\n"
+                        "Texture create failed while doing floor tile conversion.\n");
+  EXPECT_TRUE(textures.empty());
+
+  NullBackend::Scripted().createTextureResult = true;
+  NullBackend::Scripted().lockTextureResult = false;
+  LogTail log2;
+  EXPECT_FALSE(GenerateFloorTextures(set, textures));
+  EXPECT_EQ(log2.Text(), "Lock on newly created texture failed while floor tile conversion.\n");
+  EXPECT_TRUE(textures.empty());
+}
+
+TEST_F(FloorTexturesTest, PatchFolderFloors) {
+  struct Case {
+    const char* what;
+    std::string folder;
+    size_t textures;
+    std::string log;  // with FOLDER for the folder
+  };
+  const Case cases[] = {
+      {"patch over the default set", PutDreamFile("a", "floors.fs2", "shape/dream/floors.fs2"), 170,
+       "Erp... FOLDERfloors.fs2 has an image thats supposed to replace an image number out of the valid range... "
+       "ignoring it.\n"},
+      {"own floor set", PutDreamFile("b", "floors.fsh", "shape/thin.fsh"), 4, ""},
+      {"no floors of its own", "floors_test\\c\\", 170,
+       "Error while trying to loading the floor for patch FOLDER.  Will use default floor.\n"},
+      {"truncated floors: the default set instead", PutDreamFile("d", "floors.fsh", "shape/truncated.fsh"), 170,
+       "Unexpected end of file while reading FOLDERfloors.fsh as FSH data; it holds no usable images.\n"
+       "Error while trying to loading the floor for patch FOLDER.  Will use default floor.\n"},
+  };
+  for (const Case& c : cases) {
+    g_installCalls = 0;
+    LogTail log;
+    LoadPatchFloors(c.folder);
+    std::string expected = c.log;
+    for (size_t at; (at = expected.find("FOLDER")) != std::string::npos;) expected.replace(at, 6, c.folder);
+    EXPECT_EQ(log.Text(), expected) << c.what;
+    EXPECT_EQ(g_installCalls, 1) << c.what;
+    EXPECT_EQ(g_installedFloors.size(), c.textures) << c.what;
+  }
+  // The patched images are the patch's.
+  LoadPatchFloors(cases[0].folder);
+  ShapeSet patched;
+  ASSERT_TRUE(LoadShapeFile(patched, cases[0].folder + "floors.fs2"));
+  uint32_t texels[64 * 64];
+  ShapeToFloorTexels(patched[2], Palette, texels);
+  EXPECT_EQ(std::memcmp(NullBackend::TextureMemory(g_installedFloors[2].Record()), texels, sizeof texels), 0);
+}
+
+TEST_F(FloorTexturesTest, NoDefaultFloorsEither) {
+  RemoveFolder("patches");
+  LogTail log;
+  EXPECT_FALSE(LoadFloorSet("floors_test\\none\\floors.fsh"));  // silently
+  LoadPatchFloors("floors_test\\none\\");
+  EXPECT_EQ(log.Text(), "Error while trying to loading the floor for patch floors_test\\none\\.  Will use default floor.\n"
+                        "Hrm... default floor failed to load... badness...\n");
+  EXPECT_EQ(g_installCalls, 0);
+}
+
+// The generated sample installation, read as the program reads it: from its
+// own folder structure in the working folder.
+TEST_F(FloorTexturesTest, SampleInstallation) {
+  const std::string sample = BinaryDir() + "/sample/";
+  for (const std::string& name : ListFiles(sample + "patches/default"))
+    CopyFileTo(sample + "patches/default/" + name, "patches/default/" + name);
+  for (const std::string& name : ListFiles(sample + "data/colors"))
+    CopyFileTo(sample + "data/colors/" + name, "data/colors/" + name);
+  LogTail log;
+
+  for (const char* player : {"Alice.ini", "Bramble.ini", "Corvin.ini"}) {
+    PlayerInfo info;
+    EXPECT_TRUE(LoadPlayerIni(sample + player, info)) << player;
+  }
+  LoadColorTables();
+  EXPECT_NE(PartColorTables[kPartVest][0].r + PartColorTables[kPartVest][0].g + PartColorTables[kPartVest][0].b, 0);
+  LoadPcxPalette("patches\\default\\dusk.pcx");
+  LoadPcxPalette("patches\\default\\default.pcx");
+
+  ShapeSet defaults;
+  ASSERT_TRUE(LoadShapeFile(defaults, "patches\\default\\floors.fsh"));
+  EXPECT_GE(defaults.size(), 162u);  // floor 161 is drawn around every map
+
+  CopyFileTo(sample + "maps/vinca.map", "floors_test/maps/vinca.map");
+  EXPECT_TRUE(LoadMap("floors_test\\maps\\vinca.map"));
+  LoadPatchFloors("patches\\default\\");
+  EXPECT_EQ(g_installedFloors.size(), defaults.size());
+
+  const std::pair<const char*, size_t> dreams[] = {{"Meadow", defaults.size()}, {"Lantern", 170}};
+  for (const auto& dream : dreams) {
+    const std::string name = dream.first;
+    CopyFileTo(sample + "dreams/" + name + ".dream", "floors_test/qvrx_tmp/" + name + "/" + name + ".dream");
+    const std::string dir = "floors_test\\qvrx_tmp\\" + name + "\\";
+    ASSERT_TRUE(ExtractDream(dir + name + ".dream")) << name;
+    ASSERT_TRUE(LoadMap(dir + "default.map")) << name;
+    int w, h;
+    GetMapSize(&w, &h);
+    EXPECT_GT(w, 0);
+    g_installCalls = 0;
+    LoadPatchFloors(dir);
+    EXPECT_EQ(g_installCalls, 1) << name;
+    EXPECT_EQ(g_installedFloors.size(), dream.second) << name;
+  }
+  EXPECT_EQ(log.Text(), "");
+  RemoveFolder("data");
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// Player files: the generator's characters and the reader's quirks.
+#include <gtest/gtest.h>
+
+#include "FormatTestSupport.h"
+#include "TestSupport.h"
+#include "game/PlayerFile.h"
+
+namespace {
+
+std::string PutIni(const std::string& text) {
+  ResetFolder("players_test");
+  WriteFileBytes("players_test/test.ini", text);
+  return "players_test\\test.ini";
+}
+
+TEST(PlayerFile, GeneratedCharacters) {
+  struct Case {
+    const char* file;
+    const char* name;
+    const char* password;
+    const char* colors;
+    const char* desc;
+    int spec1, spec2;
+  };
+  const Case cases[] = {
+      {"Alice.ini", "Alice", "wonderland", "%)'#$*+,-.", "A curious traveller.", 1, 2},
+      {"Corvin.ini", "Corvin", "caw caw", "+,-./01234", "Collects shiny things.", 3, 0},
+      {"lfonly.ini", "Unix", "pw", "abcdefghij", "Line feeds only.", 0, 0},
+  };
+  for (const Case& c : cases) {
+    PlayerInfo info;
+    info.Spec1 = info.Spec2 = 99;
+    LogTail log;
+    EXPECT_TRUE(LoadPlayerIni(FixturePath(std::string("player/") + c.file), info)) << c.file;
+    EXPECT_EQ(log.Text(), "") << c.file;
+    EXPECT_EQ(info.Name, c.name);
+    EXPECT_EQ(info.Password, c.password);
+    EXPECT_EQ(info.Colors, c.colors);
+    EXPECT_EQ(info.Desc, c.desc);
+    EXPECT_EQ(info.Spec1, c.spec1);
+    EXPECT_EQ(info.Spec2, c.spec2);
+  }
+}
+
+TEST(PlayerFile, KeysAreFoundAnywhereButValuedFromTheLineStart) {
+  PlayerInfo info;
+  EXPECT_TRUE(LoadPlayerIni(PutIni("V1.6\nNick Name=x\nPassword=p\nColors=c\n"
+                                   "Desc=has Name= and Colors= in it\nSpec=42\nPassword=second\n"),
+                            info));
+  EXPECT_EQ(info.Name, "Name=x");  // from position 5 of the line
+  EXPECT_EQ(info.Desc, "has Name= and Colors= in it");
+  EXPECT_EQ(info.Colors, "c");
+  EXPECT_EQ(info.Password, "second");  // a later line replaces
+  EXPECT_EQ(info.Spec1, 4);
+  EXPECT_EQ(info.Spec2, 2);
+}
+
+TEST(PlayerFile, IncompleteFiles) {
+  const std::string complete = "Name=n\nPassword=p\nColors=c\nDesc=d\nSpec=12\n";
+  struct Case {
+    const char* what;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"Spec line of six characters", "V1.6\nName=n\nPassword=p\nColors=c\nDesc=d\nSpec=1\n"},
+      {"empty second line", "V1.6\n\n" + complete},
+      {"key after an empty line", "V1.6\nName=n\nPassword=p\nColors=c\nDesc=d\n\nSpec=12\n"},
+      {"no Desc", "V1.6\nName=n\nPassword=p\nColors=c\nSpec=12\n"},
+  };
+  for (const Case& c : cases) {
+    PlayerInfo info;
+    std::string path = PutIni(c.text);
+    LogTail log;
+    EXPECT_FALSE(LoadPlayerIni(path, info)) << c.what;
+    EXPECT_EQ(log.Text(), "Error: Could not load all vital data fields from player .ini: " + path + "\n") << c.what;
+  }
+  // What was read stays written.
+  PlayerInfo info;
+  LoadPlayerIni(PutIni(cases[3].text), info);
+  EXPECT_EQ(info.Name, "n");
+  EXPECT_EQ(info.Spec1, 1);
+}
+
+TEST(PlayerFile, VersionLine) {
+  const std::string settings = "Name=n\nPassword=p\nColors=c\nDesc=d\nSpec=12\n";
+  for (const char* version : {"V1.6", "V1.60", "V1.6 and more"}) {
+    PlayerInfo info;
+    LogTail log;
+    EXPECT_TRUE(LoadPlayerIni(PutIni(std::string(version) + "\n" + settings), info)) << version;
+    EXPECT_EQ(log.Text(), "") << version;
+  }
+  for (const char* version : {"V1.5", "V1.", ""}) {
+    PlayerInfo info;
+    std::string path = PutIni(std::string(version) + "\n" + settings);
+    LogTail log;
+    EXPECT_TRUE(LoadPlayerIni(path, info)) << version;
+    EXPECT_EQ(log.Text(), "Warning: player ini file \"" + path + "\" not a recognized version.\n") << version;
+  }
+}
+
+TEST(PlayerFile, SpecCharactersMustBeDigits) {
+  PlayerInfo info;
+  info.Spec1 = info.Spec2 = 5;
+  std::string path = FixturePath("player/controlspec.ini");
+  LogTail log;
+  EXPECT_FALSE(LoadPlayerIni(path, info));
+  EXPECT_EQ(log.Text(), "Error: player ini file \"" + path + "\" has a Spec= value that is not two digits.\n");
+  EXPECT_EQ(info.Spec1, 5);
+  EXPECT_EQ(info.Spec2, 5);
+  for (const char* spec : {"Spec=a1", "Spec=1/", "Spec=:0", "Spec=\xb1" "1"}) {
+    LogTail again;
+    EXPECT_FALSE(LoadPlayerIni(PutIni(std::string("V1.6\nName=n\nPassword=p\nColors=c\nDesc=d\n") + spec + "\n"),
+                               info))
+        << spec;
+  }
+}
+
+TEST(PlayerFile, MissingFile) {
+  PlayerInfo info;
+  LogTail log;
+  EXPECT_FALSE(LoadPlayerIni("players_test\\nobody.ini", info));
+  EXPECT_EQ(log.Text(), "Failed to open player ini file: players_test\\nobody.ini\n");
+}
+
+}  // namespace

@@ -1,0 +1,323 @@
+// Shape files, their patches, and the resampling into floor texels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "FormatTestSupport.h"
+#include "TestSupport.h"
+#include "game/ShapeFile.h"
+
+namespace {
+
+// ".fs2" patches find their base set in the working folder's
+// "patches\default\".
+class ShapeFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetFolder("patches/default");
+    ResetFolder("shapes_test");
+    CopyFileTo(FixturePath("shape/patches/default/floors.fsh"), "patches/default/floors.fsh");
+  }
+  void TearDown() override {
+    RemoveFolder("patches");
+    RemoveFolder("shapes_test");
+  }
+  std::string Put(const std::string& name, const std::string& bytes) {
+    WriteFileBytes("shapes_test/" + name, bytes);
+    return "shapes_test\\" + name;
+  }
+  std::string PutFixture(const std::string& fixture) {
+    return Put(fixture.substr(fixture.rfind('/') + 1), FixtureBytes(fixture));
+  }
+};
+
+void ExpectSet(const ShapeSet& set, const std::string& expectFile) {
+  std::vector<std::string> lines = FixtureLines(expectFile);
+  ASSERT_EQ(set.size(), lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::istringstream in(lines[i]);
+    int index, w, h, key;
+    std::string hash;
+    in >> index >> w >> h >> key >> hash;
+    const FshImage& image = set[i];
+    EXPECT_EQ(image.width, w) << i;
+    EXPECT_EQ(image.height, h) << i;
+    EXPECT_EQ(image.keyColor, key) << i;
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", Fnv1a(image.pixels.data(), image.pixels.size()));
+    EXPECT_EQ(text, hash) << i;
+  }
+}
+
+TEST_F(ShapeFileTest, GeneratedFloorSet) {
+  ShapeSet set;
+  LogTail log;
+  EXPECT_TRUE(LoadShapeFile(set, "patches\\default\\floors.fsh"));
+  EXPECT_EQ(log.Text(), "");
+  ExpectSet(set, "shape/floors.expect");
+  ASSERT_GE(set.size(), 162u);
+  // Stored last row first: row 0 of the image is the file's last row.
+  EXPECT_EQ(set[0].keyColor, set[0].Pixel(0, 0));
+}
+
+TEST_F(ShapeFileTest, PatchReplacesImagesOfTheDefaultSet) {
+  std::string path = PutFixture("shape/dream/floors.fs2");
+  ShapeSet set;
+  LogTail log;
+  EXPECT_TRUE(LoadShapeFile(set, path));
+  EXPECT_EQ(log.Text(), "Erp... " + path +
+                            " has an image thats supposed to replace an image number out of the valid range... "
+                            "ignoring it.\n");
+  ExpectSet(set, "shape/patched.expect");
+  EXPECT_EQ(set[2].keyColor, 0);  // patched: key colour 0 whatever its pixels
+}
+
+TEST_F(ShapeFileTest, ExtensionDecidesAndCaseDoesNotMatter) {
+  ShapeSet set;
+  std::string upper = Put("floors.FS2", FixtureBytes("shape/dream/floors.fs2"));
+  EXPECT_TRUE(LoadShapeFile(set, upper));
+  ExpectSet(set, "shape/patched.expect");
+
+  std::string other = Put("floors.png", "not a shape");
+  std::string orphan = Put("orphan.fs2", FixtureBytes("shape/dream/floors.fs2"));
+  LogTail log;
+  EXPECT_FALSE(LoadShapeFile(set, other));
+  EXPECT_FALSE(LoadShapeFile(set, "shapes_test\\missing.fsh"));  // silently
+  EXPECT_FALSE(LoadShapeFile(set, Put("empty.fsh", "")));        // silently
+  EXPECT_FALSE(LoadShapeFile(set, orphan));
+  EXPECT_EQ(log.Text(), "FSH/FS2 loader encountered an unknown extension to load, for file: " + other + "\n" +
+                            "Unable to open patches\\default\\orphan.fsh to load FSH data.\n" +
+                            "Could not load base .fsh to load .fs2 file.\n  -fs2 name: " + orphan +
+                            "\n  -base fsh: patches\\default\\orphan.fsh\n");
+}
+
+TEST_F(ShapeFileTest, TruncatedOrBoastfulFshFails) {
+  for (const char* fixture : {"shape/truncated.fsh", "shape/huge.fsh"}) {
+    std::string path = PutFixture(fixture);
+    ShapeSet set(3);
+    LogTail log;
+    EXPECT_FALSE(LoadShapeFile(set, path)) << fixture;
+    EXPECT_TRUE(set.empty()) << fixture;
+    EXPECT_EQ(log.Text(), "Unexpected end of file while reading " + path + " as FSH data; it holds no usable images.\n");
+  }
+  // Cut inside the list of unused values, and after the count alone.
+  for (std::string bytes : {std::string("\x02\x00\x00", 3), std::string("\x01", 1)}) {
+    ShapeSet set;
+    EXPECT_FALSE(LoadFsh(set, Put("cut.fsh", bytes)));
+  }
+}
+
+TEST_F(ShapeFileTest, ImagesOfAnySizeLoad) {
+  ShapeSet set;
+  ASSERT_TRUE(LoadShapeFile(set, PutFixture("shape/thin.fsh")));
+  ASSERT_EQ(set.size(), 4u);
+  EXPECT_EQ((std::vector<int>{set[0].width, set[0].height, set[0].keyColor}), (std::vector<int>{1, 4, 5}));
+  EXPECT_EQ((std::vector<int>{set[1].width, set[1].height, set[1].keyColor}), (std::vector<int>{3, 1, 1}));
+  EXPECT_EQ((std::vector<int>{set[2].width, set[2].height, set[2].keyColor}), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ((std::vector<int>{set[3].width, set[3].height, set[3].keyColor}), (std::vector<int>{1, 1, 7}));
+}
+
+TEST_F(ShapeFileTest, PatchCutShort) {
+  ShapeSet base;
+  ASSERT_TRUE(LoadFsh(base, "patches\\default\\floors.fsh"));
+
+  // The third record's header is cut: the two before stay applied.
+  std::string cutHeader = PutFixture("shape/dream/cut_header.fs2");
+  ShapeSet set = base;
+  LogTail log;
+  EXPECT_TRUE(ApplyFs2(set, cutHeader));
+  EXPECT_EQ(log.Text(), "Warning: EOF hit, but only 2 of the 3 images were loaded from " + cutHeader +
+                            ".  Will use what we got...\n");
+  EXPECT_EQ(set[0].keyColor, 0);
+  EXPECT_EQ(set[1].keyColor, 0);
+  EXPECT_TRUE(set[2].pixels == base[2].pixels);
+
+  // The second record's pixels are cut after five rows and some bytes: a
+  // warning per row that could not be read whole, the record dropped.
+  std::string cutPixels = PutFixture("shape/dream/cut_pixels.fs2");
+  set = base;
+  LogTail log2;
+  EXPECT_TRUE(ApplyFs2(set, cutPixels));
+  std::string rowWarning = "Warning: EOF hit mid-pixel-data while reading " + cutPixels + ".  Will discard this image...";
+  EXPECT_EQ(CountLines(log2.Text(), rowWarning), 24 - 5);
+  EXPECT_EQ(CountLines(log2.Text(), "Warning: EOF hit, but only 2 of the 3 images were loaded from " + cutPixels +
+                                        ".  Will use what we got..."),
+            1);
+  EXPECT_EQ(set[0].keyColor, 0);
+  EXPECT_TRUE(set[1].pixels == base[1].pixels);
+}
+
+TEST_F(ShapeFileTest, RefusedPatches) {
+  ShapeSet base;
+  ASSERT_TRUE(LoadFsh(base, "patches\\default\\floors.fsh"));
+  std::string encrypted = PutFixture("shape/dream/encrypted.fs2");
+  std::string badMagic = PutFixture("shape/dream/badmagic.fs2");
+  std::string cut = Put("cut.fs2", "FSH2.002\x03");
+  ShapeSet set = base;
+  LogTail log;
+  EXPECT_FALSE(ApplyFs2(set, encrypted));
+  EXPECT_FALSE(ApplyFs2(set, badMagic));
+  EXPECT_FALSE(ApplyFs2(set, cut));
+  EXPECT_FALSE(ApplyFs2(set, "shapes_test\\missing.fs2"));
+  EXPECT_EQ(log.Text(), encrypted + " is encrypted.  Cannot load.\n" + "FS2 format version for " + badMagic +
+                            " isn't recognized...\n" + "Unexpected end of file in the header of " + cut +
+                            "; no images were loaded from it.\n" +
+                            "Unable to open shapes_test\\missing.fs2 to load FS2 data.\n");
+  for (size_t i = 0; i < set.size(); ++i) EXPECT_TRUE(set[i].pixels == base[i].pixels);
+}
+
+// ----------------------------------------------------------------- texels
+
+TEST(FloorTexels, TexelToShapeTurnsByAQuarterOfPi) {
+  Vec2 centre = FloorTexelToShape(0.5f, 0.5f);
+  EXPECT_FLOAT_EQ(centre.x, 0.5f);
+  EXPECT_FLOAT_EQ(centre.y, 0.5f);
+  // Texture corners land just inside the image's edges.
+  Vec2 corner = FloorTexelToShape(0.0f, 0.0f);
+  EXPECT_NEAR(corner.x, 0.5f, 1e-6f);
+  EXPECT_NEAR(corner.y, 0.012195f, 1e-5f);
+  Vec2 right = FloorTexelToShape(1.0f, 0.0f);
+  EXPECT_NEAR(right.x, 0.987805f, 1e-5f);
+  EXPECT_NEAR(right.y, 0.5f, 1e-6f);
+  const float m[2][2] = {{1.0f, 2.0f}, {3.0f, 4.0f}};
+  Vec2 v = TransformVec2(m, Vec2{5.0f, 7.0f});
+  EXPECT_EQ(v.x, 19.0f);
+  EXPECT_EQ(v.y, 43.0f);
+}
+
+PaletteColor g_palette[256];
+
+class FloorTexelsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 256; ++i) g_palette[i] = PaletteColor{0, 0, 0, 0};
+    g_palette[1] = PaletteColor{0, 255, 0, 0};
+    g_palette[2] = PaletteColor{0, 0, 255, 0};
+    g_palette[3] = PaletteColor{0, 0, 0, 255};
+    g_palette[4] = PaletteColor{0, 100, 100, 100};
+  }
+  static FshImage Image(int w, int h, unsigned char key, unsigned char (*pixel)(int c, int r)) {
+    FshImage image;
+    image.width = w;
+    image.height = h;
+    image.keyColor = key;
+    for (int r = 0; r < h; ++r)
+      for (int c = 0; c < w; ++c) image.pixels.push_back(pixel(c, r));
+    return image;
+  }
+  uint32_t texels_[64 * 64];
+};
+
+// Blended channels are truncated after a float division: a uniform colour
+// may come out one below its value.
+bool SameColour(uint32_t texel, uint32_t expected) {
+  if ((texel & 0xFF000000u) != 0xFF000000u) return false;
+  for (int shift = 0; shift < 24; shift += 8) {
+    int got = texel >> shift & 0xFF, want = expected >> shift & 0xFF;
+    if (got != want && got != want - 1) return false;
+  }
+  return true;
+}
+
+TEST_F(FloorTexelsTest, UniformImageAndAllKeyImage) {
+  ShapeToFloorTexels(Image(8, 8, 9, [](int, int) -> unsigned char { return 4; }), g_palette, texels_);
+  for (uint32_t t : texels_) ASSERT_TRUE(SameColour(t, 0xFF646464u)) << std::hex << t;
+  ShapeToFloorTexels(Image(8, 8, 4, [](int, int) -> unsigned char { return 4; }), g_palette, texels_);
+  for (uint32_t t : texels_) ASSERT_EQ(t, 0xFF000000u);  // opaque black
+}
+
+TEST_F(FloorTexelsTest, EdgesTakeTheirNeighbourColumnAndRowAlone) {
+  // Column 0 red, column 1 green, columns 2 and 3 blue; every row alike.
+  FshImage image = Image(4, 4, 9, [](int c, int) -> unsigned char { return c == 0 ? 1 : c == 1 ? 2 : 3; });
+  ShapeToFloorTexels(image, g_palette, texels_);
+  int left = 0, right = 0;
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      Vec2 uv = FloorTexelToShape(x * (1.0f / 64), y * (1.0f / 64));
+      float fx = uv.x * 4 - 0.5f;
+      uint32_t t = texels_[y * 64 + x];
+      if (fx < 0) {
+        EXPECT_TRUE(SameColour(t, 0xFF00FF00u)) << x << "," << y;  // column 1 alone
+        ++left;
+      } else if (std::floor(fx) > 2) {
+        EXPECT_TRUE(SameColour(t, 0xFF0000FFu)) << x << "," << y;  // column 2 alone
+        ++right;
+      } else if (fx < 1) {
+        EXPECT_EQ(t & 0xFF, 0u);  // red and green only
+        EXPECT_NE(t & 0xFF0000, 0u);
+      }
+    }
+  }
+  EXPECT_GT(left, 0);
+  EXPECT_GT(right, 0);
+
+  // The same across rows: row 0 red, row 1 green, rows 2-3 blue.
+  image = Image(4, 4, 9, [](int, int r) -> unsigned char { return r == 0 ? 1 : r == 1 ? 2 : 3; });
+  ShapeToFloorTexels(image, g_palette, texels_);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      float fy = FloorTexelToShape(x * (1.0f / 64), y * (1.0f / 64)).y * 4 - 0.5f;
+      if (fy < 0) {
+        EXPECT_TRUE(SameColour(texels_[y * 64 + x], 0xFF00FF00u));
+      }
+      if (std::floor(fy) > 2) {
+        EXPECT_TRUE(SameColour(texels_[y * 64 + x], 0xFF0000FFu));
+      }
+    }
+  }
+}
+
+TEST_F(FloorTexelsTest, KeyColourAddsNeitherColourNorWeight) {
+  // A checkerboard of red and key: wherever a texel has any weight on a
+  // red pixel, it is pure red.
+  FshImage image = Image(6, 6, 0, [](int c, int r) -> unsigned char { return (c + r) % 2 ? 1 : 0; });
+  ShapeToFloorTexels(image, g_palette, texels_);
+  int red = 0;
+  for (uint32_t t : texels_) {
+    EXPECT_TRUE(SameColour(t, 0xFFFF0000u) || t == 0xFF000000u) << std::hex << t;
+    red += t != 0xFF000000u;
+  }
+  EXPECT_GT(red, 64 * 64 / 2);
+}
+
+TEST_F(FloorTexelsTest, ThinImagesStayWithinTheirPixels) {
+  // One column, one row, a single pixel, no pixels: no read outside (the
+  // sanitizer build checks), one colour where there is one.
+  const int sizes[][2] = {{1, 5}, {5, 1}, {1, 1}, {0, 0}, {0, 3}, {3, 0}};
+  for (const auto& size : sizes) {
+    FshImage image = Image(size[0], size[1], 9, [](int, int) -> unsigned char { return 2; });
+    ShapeToFloorTexels(image, g_palette, texels_);
+    uint32_t expected = size[0] && size[1] ? 0xFF00FF00u : 0xFF000000u;
+    for (uint32_t t : texels_) ASSERT_TRUE(SameColour(t, expected)) << size[0] << "x" << size[1] << std::hex << t;
+  }
+}
+
+TEST_F(FloorTexelsTest, WritingThirtyTwoAndSixteenBitTexels) {
+  for (int i = 0; i < 64 * 64; ++i) texels_[i] = 0xFF000000u | (i * 2654435761u & 0xFFFFFF);
+  const int pitch32 = 64 * 4 + 12;
+  std::vector<unsigned char> bits(64 * pitch32, 0xAB);
+  WriteFloorTexels(texels_, bits.data(), pitch32, 32);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      uint32_t t;
+      std::memcpy(&t, &bits[y * pitch32 + 4 * x], 4);
+      ASSERT_EQ(t, texels_[y * 64 + x]);
+    }
+    EXPECT_EQ(bits[y * pitch32 + 64 * 4], 0xAB);  // padding untouched
+  }
+  const int pitch16 = 64 * 2 + 6;
+  bits.assign(64 * pitch16, 0xAB);
+  WriteFloorTexels(texels_, bits.data(), pitch16, 16);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      uint16_t t;
+      std::memcpy(&t, &bits[y * pitch16 + 2 * x], 2);
+      uint32_t in = texels_[y * 64 + x];
+      ASSERT_EQ(t, 0xF000 | ((in >> 16 & 0xFF) / 16) << 8 | ((in >> 8 & 0xFF) / 16) << 4 | (in & 0xFF) / 16);
+    }
+  }
+}
+
+}  // namespace
