@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "D3D9TestSupport.h"
+#include "StartupTrace.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/Primitives.h"
 #include "graphics/RenderTexture.h"
@@ -557,6 +558,38 @@ TEST(DeviceFirstStart, RunsInItsOwnProcess) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   EXPECT_EQ(exitCode, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Run as a child only: starts the device and leaves it running, for the
+// automatic shut-down at exit to find.
+TEST(D3D9Startup, ChildLeavesTheDeviceRunning) {
+  if (!std::getenv("QV_LEAVE_D3D9_RUNNING")) GTEST_SKIP() << "runs in the child process of the test below";
+  G::Setup setup = D3D9Test::DefaultSetup();
+  ASSERT_TRUE(DXG::Init(TestWindow(), &setup));
+  G::SetVertexFormat(G::IMVertexFormat());
+  ASSERT_FALSE(DXG::VertexDeclarationCache.empty());
+}
+
+// The declaration cache has its row between the shader log and the vertex
+// buffers, and the device left running is shut down at exit, while the
+// cache still exists.
+TEST(D3D9Startup, DeclarationCacheRowAndShutdownAtExit) {
+  SetEnvironmentVariableA("QV_LEAVE_D3D9_RUNNING", "1");
+  std::vector<TracedEvent> events = TraceStartupInChild("D3D9Startup.ChildLeavesTheDeviceRunning");
+  SetEnvironmentVariableA("QV_LEAVE_D3D9_RUNNING", nullptr);
+  ASSERT_FALSE(events.empty());
+  std::vector<std::string> built, tornDown;
+  for (const TracedEvent& e : events)
+    if (e.row >= 40 && e.row <= 42) (e.built ? built : tornDown).push_back(e.name);
+  EXPECT_EQ(built, (std::vector<std::string>{"ShaderLog", "VertexDeclarationCache", "g_vertexBufferRecords"}));
+  EXPECT_EQ(tornDown, (std::vector<std::string>{"g_vertexBufferRecords", "VertexDeclarationCache", "ShaderLog"}));
+  EXPECT_EQ(ReadFileText("_error.txt"),
+            "Warning: Graphics foundation never shut down\n -Attempting automatic shutdown... OK\n");
+  EXPECT_NE(ReadFileText("_stat.txt").find("Approximate max video memory used: "), std::string::npos);
 }
 
 }  // namespace

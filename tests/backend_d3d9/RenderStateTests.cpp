@@ -181,6 +181,25 @@ TEST_F(RenderStateTest, ViewportRoundTrip) {
   EXPECT_EQ(raw.MaxZ, 1.0f);
 }
 
+TEST_F(RenderStateTest, WithoutADeviceStatesAreRefusedAndReadAsZero) {
+  G::Shutdown();
+  EXPECT_NE(G::SetRenderState(G::kStateDepthTest, true), D3D_OK);
+  EXPECT_FALSE(G::GetRenderState(G::kStateDepthTest));
+  EXPECT_NE(G::SetCullMode(G::kCullNone), D3D_OK);
+  EXPECT_NE(G::SetWorldMatrix(Identity()), D3D_OK);
+  EXPECT_EQ(G::GetWorldMatrix().m[0], 0.0f);
+  EXPECT_NE(G::RenderTris(1, 0), D3D_OK);
+  int x = 1, y = 1, width = 1, height = 1;
+  G::GetViewport(x, y, width, height);
+  EXPECT_EQ(width, 0);
+  G::IMBegin(G::kPrimitiveTriangles);
+  G::IMPosition2(0, 0);
+  G::IMPosition2(1, 0);
+  G::IMPosition2(0, 1);
+  G::IMEnd();
+  EXPECT_TRUE(G::g_immediateVertices.empty());
+}
+
 // ---- Drawing ---------------------------------------------------------------
 
 class DrawTest : public D3D9Test {
