@@ -1,0 +1,394 @@
+// Vertex and index buffers on Direct3D 9, their locks, and the vertex
+// declarations made from vertex formats: one per buffer, and a cache of them
+// for SetVertexFormat (immediate mode). Static buffers live in the managed
+// pool; dynamic ones in the default pool, so they are let go before a device
+// reset and made again, with their last contents, after it.
+#include <cstring>
+#include <vector>
+
+#include "backend_d3d9/D3D9Backend.h"
+#include "foundation/CMemMan.h"
+#include "foundation/LogFile.h"
+#include "foundation/StartupOrder.h"
+#include "graphics/DeviceCallbacks.h"
+#include "graphics/GraphicsLock.h"
+#include "graphics/VertexBuffer.h"
+
+namespace DXG {
+
+QV_STARTUP_MARK(kRowVertexDeclCache, "VertexDeclarationCache");
+std::vector<DeclarationCacheEntry> VertexDeclarationCache QV_STARTUP(kRowVertexDeclCache);
+
+namespace {
+
+bool s_vertexHandlersRegistered = false;
+bool s_indexHandlersRegistered = false;
+
+struct Declaration {
+  IDirect3DVertexDeclaration9* declaration;
+  int vertexSize;
+};
+
+const int kElementSizes[5] = {4, 8, 12, 16, 4};
+const BYTE kElementTypes[5] = {D3DDECLTYPE_FLOAT1, D3DDECLTYPE_FLOAT2, D3DDECLTYPE_FLOAT3, D3DDECLTYPE_FLOAT4,
+                               D3DDECLTYPE_D3DCOLOR};
+const BYTE kElementUsages[4] = {D3DDECLUSAGE_POSITION, D3DDECLUSAGE_NORMAL, D3DDECLUSAGE_COLOR,
+                                D3DDECLUSAGE_TEXCOORD};
+
+Declaration BuildVertexDeclaration(const G::VertexFormat& format) {
+  std::vector<D3DVERTEXELEMENT9> elements;
+  int offset = 0;
+  for (const G::VertexElement& element : format) {
+    if (element.type < 0 || element.type > 4) {
+      ErrorLog << "Bad type found in vertex format.\n";
+      WriteCallStack(ErrorLog, "  -call stack:\n");
+      return {nullptr, 0};
+    }
+    if (element.use < 0 || element.use > 3) {
+      ErrorLog << "Bad use found in vertex format.\n";
+      WriteCallStack(ErrorLog, "  -call stack:\n");
+      return {nullptr, 0};
+    }
+    elements.push_back({0, static_cast<WORD>(offset), kElementTypes[element.type], D3DDECLMETHOD_DEFAULT,
+                        kElementUsages[element.use], 0});
+    offset += kElementSizes[element.type];
+  }
+  elements.push_back(D3DDECL_END());
+  IDirect3DVertexDeclaration9* declaration = nullptr;
+  HRESULT result = Hooked("CreateVertexDeclaration", static_cast<long>(elements.size()), [&] {
+    return g_d3d.device->CreateVertexDeclaration(elements.data(), &declaration);
+  });
+  if (FAILED(result) || !declaration) {
+    ErrorLog << "Failed to create d3d vertex declaration.";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return {nullptr, 0};
+  }
+  return {declaration, offset};
+}
+
+bool SameFormat(const G::VertexFormat& a, const G::VertexFormat& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].type != b[i].type || a[i].use != b[i].use) return false;
+  return true;
+}
+
+HRESULT CreateVertexBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DVertexBuffer9** out) {
+  DWORD usage = (dynamic ? D3DUSAGE_DYNAMIC : 0) | (writeOnly ? D3DUSAGE_WRITEONLY : 0);
+  D3DPOOL pool = dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
+  return Hooked("CreateVertexBuffer", static_cast<long>(bytes),
+                [&] { return g_d3d.device->CreateVertexBuffer(bytes, usage, 0, pool, out, nullptr); });
+}
+
+HRESULT CreateIndexBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DIndexBuffer9** out) {
+  DWORD usage = (dynamic ? D3DUSAGE_DYNAMIC : 0) | (writeOnly ? D3DUSAGE_WRITEONLY : 0);
+  D3DPOOL pool = dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
+  return Hooked("CreateIndexBuffer", static_cast<long>(bytes), [&] {
+    return g_d3d.device->CreateIndexBuffer(bytes, usage, D3DFMT_INDEX16, pool, out, nullptr);
+  });
+}
+
+// Fills a re-made buffer with what it held before the reset.
+template <class Buffer>
+void Refill(Buffer* buffer, const std::vector<unsigned char>& contents) {
+  void* data = nullptr;
+  if (contents.empty() || FAILED(buffer->Lock(0, 0, &data, 0)) || !data) return;
+  std::memcpy(data, contents.data(), contents.size());
+  buffer->Unlock();
+}
+
+// Default-pool buffers must be gone before the device can be reset; the
+// device lets go of the ones it has bound.
+void HandleVertexBuffersLost() {
+  CriticalSectionLock hold(g_graphicsLock);
+  if (g_d3d.device) g_d3d.device->SetStreamSource(0, nullptr, 0, 0);
+  for (auto& slot : g_d3d.vertexBuffers) slot = nullptr;
+  for (G::VertexBufferRecord* record : G::g_vertexBufferRecords)
+    if (record->dynamic && record->api) ReleaseCom(record->api->buffer);
+}
+
+void HandleVertexBuffersRestored() {
+  CriticalSectionLock hold(g_graphicsLock);
+  for (G::VertexBufferRecord* record : G::g_vertexBufferRecords) {
+    if (!record->dynamic || !record->api || record->api->buffer) continue;
+    UINT bytes = static_cast<UINT>(record->vertexCount) * static_cast<UINT>(record->vertexSize);
+    if (SUCCEEDED(CreateVertexBufferObject(bytes, true, record->writeOnly, &record->api->buffer)))
+      Refill(record->api->buffer, record->api->contents);
+  }
+}
+
+void HandleIndexBuffersLost() {
+  CriticalSectionLock hold(g_graphicsLock);
+  if (g_d3d.device) g_d3d.device->SetIndices(nullptr);
+  g_d3d.indexBuffer = nullptr;
+  for (G::IndexBufferRecord* record : G::g_indexBufferRecords)
+    if (record->dynamic && record->api) ReleaseCom(record->api->buffer);
+}
+
+void HandleIndexBuffersRestored() {
+  CriticalSectionLock hold(g_graphicsLock);
+  for (G::IndexBufferRecord* record : G::g_indexBufferRecords) {
+    if (!record->dynamic || !record->api || record->api->buffer) continue;
+    UINT bytes = static_cast<UINT>(record->indexCount) * 2;
+    if (SUCCEEDED(CreateIndexBufferObject(bytes, true, record->writeOnly, &record->api->buffer)))
+      Refill(record->api->buffer, record->api->contents);
+  }
+}
+
+void ReleaseDeclarationCache() {
+  for (DeclarationCacheEntry& entry : VertexDeclarationCache) ReleaseCom(entry.declaration);
+  VertexDeclarationCache.clear();
+  g_d3d.declaration = nullptr;
+  g_d3d.declarationVertexSize = 0;
+}
+
+void RegisterVertexHandlers() {
+  if (s_vertexHandlersRegistered) return;
+  s_vertexHandlersRegistered = true;
+  G::RegisterDeviceLostCallback(&HandleVertexBuffersLost);
+  G::RegisterDeviceRestoredCallback(&HandleVertexBuffersRestored);
+  G::RegisterShutdownCallback(&ReleaseDeclarationCache);
+}
+
+void RegisterIndexHandlers() {
+  if (s_indexHandlersRegistered) return;
+  s_indexHandlersRegistered = true;
+  G::RegisterDeviceLostCallback(&HandleIndexBuffersLost);
+  G::RegisterDeviceRestoredCallback(&HandleIndexBuffersRestored);
+}
+
+void ForgetVertexBuffer(const G::VertexBufferRecord* record) {
+  for (auto& slot : g_d3d.vertexBuffers)
+    if (slot && slot == record) slot = nullptr;
+}
+
+}  // namespace
+
+void SetCurrentDeclaration(IDirect3DVertexDeclaration9* declaration, int vertexSize) {
+  g_d3d.device->SetVertexDeclaration(declaration);
+  g_d3d.declaration = declaration;
+  g_d3d.declarationVertexSize = vertexSize;
+}
+
+}  // namespace DXG
+
+namespace G {
+
+using DXG::g_d3d;
+
+void SetVertexFormat(const VertexFormat& format) {
+  DXG::RegisterVertexHandlers();
+  if (!g_d3d.device) return;
+  for (const DXG::DeclarationCacheEntry& entry : DXG::VertexDeclarationCache) {
+    if (DXG::SameFormat(entry.format, format)) {
+      DXG::SetCurrentDeclaration(entry.declaration, entry.vertexSize);
+      return;
+    }
+  }
+  DXG::Declaration made = DXG::BuildVertexDeclaration(format);
+  if (!made.declaration) return;
+  DXG::VertexDeclarationCache.push_back({format, made.declaration, made.vertexSize});
+  DXG::SetCurrentDeclaration(made.declaration, made.vertexSize);
+}
+
+// ---- Vertex buffers --------------------------------------------------------
+
+VertexBuffer::~VertexBuffer() noexcept(false) {
+  if (!g_d3d.initialised) {
+    ErrorLog << "Bad: vertex buffer being destructed, but graphics is not inited.\n";
+    if (record_) ErrorLog << "  -AND it still thinks it has d3d resources.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    // An empty handle holds nothing of the device: only a buffer that
+    // outlived it is the globals' fault.
+    if (record_) {
+      SRFree();
+      throw "Foolish globals are likely at fault.\n";
+    }
+  }
+  SRFree();
+}
+
+bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int vertexSize, bool dynamic,
+                          bool writeOnly) {
+  DXG::RegisterVertexHandlers();
+  DXG::ForgetVertexBuffer(record_);
+  SRFree();
+  if (!g_d3d.device) return false;
+
+  CriticalSectionLock hold(g_graphicsLock);
+  IDirect3DVertexBuffer9* buffer = nullptr;
+  UINT bytes = static_cast<UINT>(vertexCount) * static_cast<UINT>(vertexSize);
+  HRESULT result = DXG::CreateVertexBufferObject(bytes, dynamic, writeOnly, &buffer);
+  if (FAILED(result) || !buffer) {
+    ErrorLog << "Failed to create vertex buffer";
+    if (result == D3DERR_OUTOFVIDEOMEMORY) ErrorLog << " (out of video memory)";
+    if (result == E_OUTOFMEMORY) ErrorLog << " (not enough system memory)";
+    WriteCallStack(ErrorLog, "\n  -call made from:\n");
+    return false;
+  }
+  SRAlloc();
+  record_->dynamic = dynamic;
+  record_->format = format;
+  record_->vertexCount = vertexCount;
+  record_->vertexSize = vertexSize;
+  record_->writeOnly = writeOnly;
+  record_->written = false;
+  record_->api = new2(SVB_API_Data, SVB_API_Data());
+  record_->api->buffer = buffer;
+  DXG::Declaration declaration = DXG::BuildVertexDeclaration(format);
+  record_->api->declaration = declaration.declaration;
+  record_->api->declarationVertexSize = declaration.vertexSize;
+  if (!declaration.declaration) {
+    SRFree();
+    return false;
+  }
+  DXG::TrackTextureMemory();
+  return true;
+}
+
+void VertexBuffer::Set() {
+  if (!record_ || !record_->api || !record_->api->buffer) {
+    ErrorLog << "Warning: attempt to set a non-allocated vertex buffer as a stream source.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return;
+  }
+  if (!record_->written) {
+    ErrorLog << "Warning: Vertex buffer set, but has never been locked before.  Data in it is invalid.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+  CriticalSectionLock hold(g_graphicsLock);
+  g_d3d.device->SetStreamSource(0, record_->api->buffer, 0, static_cast<UINT>(record_->vertexSize));
+  DXG::SetCurrentDeclaration(record_->api->declaration, record_->api->declarationVertexSize);
+  g_d3d.vertexBuffers[0] = record_;
+}
+
+void VertexBuffer::Free() {
+  CriticalSectionLock hold(g_graphicsLock);
+  if (g_d3d.vertexBuffers[0] == record_ && g_d3d.device) g_d3d.device->SetStreamSource(0, nullptr, 0, 0);
+  DXG::ForgetVertexBuffer(record_);
+  if (!record_->api) return;
+  if (g_d3d.declaration == record_->api->declaration) g_d3d.declaration = nullptr;
+  DXG::ReleaseCom(record_->api->buffer);
+  DXG::ReleaseCom(record_->api->declaration);
+  delete2(record_->api);
+  record_->api = nullptr;
+}
+
+void UnsetVertexBuffer() {
+  if (g_d3d.device) g_d3d.device->SetStreamSource(0, nullptr, 0, 0);
+  g_d3d.vertexBuffers[0] = nullptr;
+}
+
+VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool discard) : buffer_(&buffer) {
+  VertexBufferRecord* record = buffer.Record();
+  if (!record) {
+    ErrorLog << "Warning: attempt to lock a non-allocated vertex buffer.\n";
+    WriteCallStack(ErrorLog, "  -call made from:\n");
+    return;
+  }
+  CriticalSectionLock hold(g_graphicsLock);
+  if (!record->api || !record->api->buffer) return;
+  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
+  void* data = nullptr;
+  if (SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags))) data_ = data;
+}
+
+VertexBufferLock::~VertexBufferLock() {
+  if (!data_) return;
+  CriticalSectionLock hold(g_graphicsLock);
+  VertexBufferRecord* record = buffer_->Record();
+  if (record && record->api && record->api->buffer) {
+    if (record->dynamic) {
+      const unsigned char* bytes = static_cast<const unsigned char*>(data_);
+      record->api->contents.assign(bytes, bytes + static_cast<size_t>(record->vertexCount) * record->vertexSize);
+    }
+    record->api->buffer->Unlock();
+  }
+  data_ = nullptr;
+}
+
+// ---- Index buffers ---------------------------------------------------------
+
+IndexBuffer::~IndexBuffer() noexcept(false) { SRFree(); }
+
+bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly) {
+  DXG::RegisterIndexHandlers();
+  if (!g_d3d.device) return false;
+  CriticalSectionLock hold(g_graphicsLock);
+  IDirect3DIndexBuffer9* buffer = nullptr;
+  HRESULT result = DXG::CreateIndexBufferObject(static_cast<UINT>(indexCount) * 2, dynamic, writeOnly, &buffer);
+  if (FAILED(result) || !buffer) {
+    ErrorLog << "Failed to create index buffer.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return false;
+  }
+  SRAlloc();
+  record_->indexCount = indexCount;
+  record_->dynamic = dynamic;
+  record_->writeOnly = writeOnly;
+  record_->written = false;
+  record_->api = new2(SIB_API_Data, SIB_API_Data());
+  record_->api->buffer = buffer;
+  return true;
+}
+
+void IndexBuffer::Set() {
+  if (!record_ || !record_->api || !record_->api->buffer) {
+    ErrorLog << "Warning: attempt to set a non-allocated index buffer\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return;
+  }
+  if (!record_->written) {
+    ErrorLog << "Warning: Index buffer set, but has never been locked before.  Data in it is invalid.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+  g_d3d.device->SetIndices(record_->api->buffer);
+  g_d3d.indexBuffer = record_;
+}
+
+void IndexBuffer::Free() {
+  CriticalSectionLock hold(g_graphicsLock);
+  if (g_d3d.indexBuffer == record_) {
+    if (g_d3d.device) g_d3d.device->SetIndices(nullptr);
+    g_d3d.indexBuffer = nullptr;
+  }
+  if (!record_->api) return;
+  DXG::ReleaseCom(record_->api->buffer);
+  delete2(record_->api);
+  record_->api = nullptr;
+}
+
+void UnsetIndexBuffer() {
+  if (g_d3d.device) g_d3d.device->SetIndices(nullptr);
+  g_d3d.indexBuffer = nullptr;
+}
+
+IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool discard) : buffer_(&buffer) {
+  IndexBufferRecord* record = buffer.Record();
+  if (!record) {
+    ErrorLog << "Warning: attempt to lock a non-allocated index buffer.\n";
+    WriteCallStack(ErrorLog, "  -call made from:\n");
+    return;
+  }
+  CriticalSectionLock hold(g_graphicsLock);
+  if (!record->api || !record->api->buffer) return;
+  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
+  void* data = nullptr;
+  if (SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags))) data_ = data;
+}
+
+IndexBufferLock::~IndexBufferLock() {
+  if (!data_) return;
+  CriticalSectionLock hold(g_graphicsLock);
+  IndexBufferRecord* record = buffer_->Record();
+  if (record && record->api && record->api->buffer) {
+    if (record->dynamic) {
+      const unsigned char* bytes = static_cast<const unsigned char*>(data_);
+      record->api->contents.assign(bytes, bytes + static_cast<size_t>(record->indexCount) * 2);
+    }
+    record->api->buffer->Unlock();
+  }
+  data_ = nullptr;
+}
+
+}  // namespace G
