@@ -1,7 +1,7 @@
 // Loading a map's floor set: shape file, floor textures, the renderer's
 // floor slots. Apart from the map grid so that the grid needs no graphics.
 #include "FloorTextures.h"
-#include "FormatLinks.h"
+#include "VantRenderer.h"
 #include "MapGrid.h"
 #include "foundation/LogFile.h"
 

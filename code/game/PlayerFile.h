@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "FormatLinks.h"
+#include "VantDataManager.h"
 
 // Reads the file into the store's PlayerInfo. True when all five keys were
 // found; fields read before a failure stay written.

@@ -3,7 +3,7 @@
 // joins the build (its tests then read the real floor slots).
 #include "RendererStandIn.h"
 
-#include "game/FormatLinks.h"
+#include "game/VantRenderer.h"
 
 std::vector<G::Texture> g_installedFloors;
 int g_installCalls = 0;
