@@ -7,13 +7,15 @@
 #include <filesystem>
 
 #include "NullBackend.h"
-#include "RendererStandIn.h"
 #include "StandInSession.h"
 #include "TestSupport.h"
+#include "WorldTestSupport.h"
 #include "game/ColorTables.h"
 #include "game/MapGrid.h"
 #include "game/VantDataManager.h"
+#include "game/VantRenderer.h"
 #include "graphics/Device.h"
+#include "graphics/GBMesh.h"
 
 namespace {
 
@@ -29,18 +31,18 @@ class StandInFullSession : public StandInSession {
     StandInSession::SetUp();
     if (IsSkipped()) return;
     // The program's own map, palette, floor and archive code, not the
-    // recording; floors become textures of the null graphics backend.
-    WorldEffects effects = previousEffects_;
-    effects.loadPatchFloors = LoadPatchFloors;  // as the world renderer adds it
-    SetWorldEffects(effects);
+    // recording, with the floor hooks the world renderer adds; floors become
+    // textures of the null graphics backend in the renderer's slots.
+    SetWorldEffects(previousEffects_);
     NullBackend::Reset();
     G::Setup setup;
     setup.colour32 = true;
     setup.width = 800;
     setup.height = 600;
     ASSERT_TRUE(DXG::Init(nullptr, &setup));
-    g_installedFloors.clear();
-    g_installCalls = 0;
+    G::CreateBoneAllocator();
+    CopyWorldData();
+    ASSERT_TRUE(InitRenderer());
     for (const char* folder : {"maps", "patches"}) {
       fs::remove_all(folder);
       fs::copy(fs::path(kSample) / folder, folder, fs::copy_options::recursive);
@@ -51,12 +53,20 @@ class StandInFullSession : public StandInSession {
     FileScenario("\"dreams\": " + JsonText(BinaryDir() + "/sample/dreams") + ", \"block_size\": 512");
   }
   void TearDown() override {
+    ShutdownRenderer();
     StandInSession::TearDown();
-    g_installedFloors.clear();
+    G::ClearLoadedModels();
+    G::DestroyBoneAllocator();
     if (G::IsInitialized()) G::Shutdown();
     NullBackend::Reset();
   }
 };
+
+std::string SlotTexels(int slot) {
+  const G::TextureRecord* record = FloorSlotRecords().at(slot);
+  if (!record) return "";
+  return std::string(reinterpret_cast<const char*>(NullBackend::TextureMemory(record)), 64 * 64 * 4);
+}
 
 std::string Acks(size_t archiveSize) {
   std::string acks;
@@ -84,7 +94,10 @@ TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
   int width = 0, height = 0;
   GetMapSize(&width, &height);
   EXPECT_EQ(width, 2 * (40 + 60));
-  EXPECT_EQ(g_installCalls, 1);  // the default floors, for the map line
+  // The default floors, for the map line.
+  const size_t defaultFloors = FilledFloorSlots();
+  EXPECT_GE(defaultFloors, 162u);
+  const std::string defaultFloor3 = SlotTexels(3);
   int x = 0, y = 0, ownX = -1, ownY = -1;
   Deskew(7, 12, &x, &y);
   GetViewPosition(ownX, ownY);
@@ -103,7 +116,10 @@ TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
   EXPECT_TRUE(GetPortalList().empty());
   GetMapSize(&width, &height);
   EXPECT_EQ(width, 2 * (24 + 40));  // the dream's own map
-  EXPECT_EQ(g_installCalls, 2);     // and its floors
+  // And its floors: the default set with three images of its own.
+  EXPECT_EQ(FilledFloorSlots(), defaultFloors);
+  EXPECT_NE(SlotTexels(3), defaultFloor3);
+  EXPECT_EQ(SlotTexels(3).size(), defaultFloor3.size());
   EXPECT_EQ(ReadFileBytes("qvrx_tmp\\Meadow\\Meadow.dream"), archive);
   EXPECT_TRUE(FileExists("qvrx_tmp\\Meadow\\notes\\stones.txt"));
   EXPECT_EQ(statusLines_,

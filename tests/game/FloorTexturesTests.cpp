@@ -15,8 +15,9 @@
 #include "game/MapGrid.h"
 #include "game/PlayerFile.h"
 #include "graphics/Device.h"
+#include "graphics/GBMesh.h"
 
-#include "RendererStandIn.h"
+#include "WorldTestSupport.h"
 
 namespace {
 
@@ -30,14 +31,18 @@ class FloorTexturesTest : public ::testing::Test {
     setup.height = 600;
     setup.vertexProcessing = 1;
     ASSERT_TRUE(DXG::Init(nullptr, &setup));
-    g_installedFloors.clear();
-    g_installCalls = 0;
+    // Floor sets land in the world renderer's slots.
+    G::CreateBoneAllocator();
+    CopyWorldData();
+    ASSERT_TRUE(InitRenderer());
     ResetFolder("patches/default");
     CopyFileTo(FixturePath("shape/patches/default/floors.fsh"), "patches/default/floors.fsh");
     LoadPcxPalette(FixturePath("palette/default.pcx"));
   }
   void TearDown() override {
-    g_installedFloors.clear();
+    ShutdownRenderer();
+    G::ClearLoadedModels();
+    G::DestroyBoneAllocator();
     if (G::IsInitialized()) G::Shutdown();
     NullBackend::Reset();
     RemoveFolder("patches");
@@ -146,14 +151,13 @@ TEST_F(FloorTexturesTest, PatchFolderFloors) {
        "Error while trying to loading the floor for patch FOLDER.  Will use default floor.\n"},
   };
   for (const Case& c : cases) {
-    g_installCalls = 0;
+    SetFloorTextures({});
     LogTail log;
     LoadPatchFloors(c.folder);
     std::string expected = c.log;
     for (size_t at; (at = expected.find("FOLDER")) != std::string::npos;) expected.replace(at, 6, c.folder);
     EXPECT_EQ(log.Text(), expected) << c.what;
-    EXPECT_EQ(g_installCalls, 1) << c.what;
-    EXPECT_EQ(g_installedFloors.size(), c.textures) << c.what;
+    EXPECT_EQ(FilledFloorSlots(), c.textures) << c.what;
   }
   // The patched images are the patch's.
   LoadPatchFloors(cases[0].folder);
@@ -161,17 +165,22 @@ TEST_F(FloorTexturesTest, PatchFolderFloors) {
   ASSERT_TRUE(LoadShapeFile(patched, cases[0].folder + "floors.fs2"));
   uint32_t texels[64 * 64];
   ShapeToFloorTexels(patched[2], Palette, texels);
-  EXPECT_EQ(std::memcmp(NullBackend::TextureMemory(g_installedFloors[2].Record()), texels, sizeof texels), 0);
+  EXPECT_EQ(std::memcmp(NullBackend::TextureMemory(FloorSlotRecords()[2]), texels, sizeof texels), 0);
 }
 
 TEST_F(FloorTexturesTest, NoDefaultFloorsEither) {
   RemoveFolder("patches");
+  // What the slots held stays.
+  const std::vector<G::Texture> held = {PlainTexture(0xFF102030u), PlainTexture(0xFF405060u)};
+  SetFloorTextures(held);
   LogTail log;
   EXPECT_FALSE(LoadFloorSet("floors_test\\none\\floors.fsh"));  // silently
   LoadPatchFloors("floors_test\\none\\");
   EXPECT_EQ(log.Text(), "Error while trying to loading the floor for patch floors_test\\none\\.  Will use default floor.\n"
                         "Hrm... default floor failed to load... badness...\n");
-  EXPECT_EQ(g_installCalls, 0);
+  ASSERT_EQ(FilledFloorSlots(), 2u);
+  EXPECT_EQ(FloorSlotRecords()[0], held[0].Record());
+  EXPECT_EQ(FloorSlotRecords()[1], held[1].Record());
 }
 
 // The generated sample installation, read as the program reads it: from its
@@ -199,8 +208,9 @@ TEST_F(FloorTexturesTest, SampleInstallation) {
 
   CopyFileTo(sample + "maps/vinca.map", "floors_test/maps/vinca.map");
   EXPECT_TRUE(LoadMap("floors_test\\maps\\vinca.map"));
+  SetFloorTextures({});
   LoadPatchFloors("patches\\default\\");
-  EXPECT_EQ(g_installedFloors.size(), defaults.size());
+  EXPECT_EQ(FilledFloorSlots(), defaults.size());
 
   const std::pair<const char*, size_t> dreams[] = {{"Meadow", defaults.size()}, {"Lantern", 170}};
   for (const auto& dream : dreams) {
@@ -212,10 +222,9 @@ TEST_F(FloorTexturesTest, SampleInstallation) {
     int w, h;
     GetMapSize(&w, &h);
     EXPECT_GT(w, 0);
-    g_installCalls = 0;
+    SetFloorTextures({});
     LoadPatchFloors(dir);
-    EXPECT_EQ(g_installCalls, 1) << name;
-    EXPECT_EQ(g_installedFloors.size(), dream.second) << name;
+    EXPECT_EQ(FilledFloorSlots(), dream.second) << name;
   }
   EXPECT_EQ(log.Text(), "");
   RemoveFolder("data");
