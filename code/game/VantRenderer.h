@@ -9,7 +9,9 @@ namespace G {
 class Texture;
 }
 
-// In-game scene's calls.
+// In-game scene's calls. InitRenderer also hands the game-server protocol its
+// floor hooks (LoadPatchFloors, MarkFloorDirtyNear); ShutdownRenderer takes
+// them back.
 bool InitRenderer();
 void ShutdownRenderer();
 void UpdateRenderer(float seconds);
@@ -20,9 +22,11 @@ void SetSelectedTile(int x, int y);
 void MarkFloorDirtyNear(int x, int y);
 
 // The map module's floor slots: slot i takes texture i of the list (the list
-// may be longer than the slots; the rest is not kept).
+// may be longer than the slots; the rest is not kept), the other slots are
+// emptied. Nothing while the renderer is not running.
 void SetFloorTextures(const std::vector<G::Texture>& textures);
 
-// The world camera's step, and the grid tile under a screen point.
+// The world camera's step, and the grid tile under a screen point of the
+// 800 x 600 frame (the own tile when the pointer's ray misses the ground).
 void UpdateCamera(float seconds);
 void PickTile(int screenX, int screenY, int& tileX, int& tileY);
