@@ -6,6 +6,10 @@ the portal ring image (data/misc/dream0.png), the wall image
 files in the tree can be checked against a fresh run.
 
     tools/worlddata/make_world_data.py [data folder]
+    tools/worlddata/make_world_data.py --check [data folder]
+
+With --check nothing is written: the files in the folder are compared with
+a fresh run, and any that differ (or are missing) are listed.
 """
 import math
 import os
@@ -304,7 +308,11 @@ def item_list():
 
 
 def main():
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', '..', 'data')
+    args = sys.argv[1:]
+    check = bool(args) and args[0] == '--check'
+    if check:
+        args = args[1:]
+    out = args[0] if args else os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'data')
     files = {
         'misc/dream0.png': dream_ring(),
         'walls/stone1.bmp': stone_wall(),
@@ -315,13 +323,27 @@ def main():
     }
     for name, data in models().items():
         files['items/' + name] = data
+    stale = []
     for name, data in sorted(files.items()):
         path = os.path.join(out, *name.split('/'))
+        if check:
+            try:
+                with open(path, 'rb') as f:
+                    same = f.read() == data
+            except OSError:
+                same = False
+            if not same:
+                stale.append(name)
+            continue
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, 'wb') as f:
             f.write(data)
         print('%-24s %6d bytes' % (name, len(data)))
+    if stale:
+        print('differ from a fresh run: ' + ', '.join(stale))
+        return 1
+    return 0
 
 
 if __name__ == '__main__':
-    main()
+    sys.exit(main())
