@@ -1,5 +1,5 @@
 // A small known world drawn for real by the OpenGL backend (Mesa under Wine)
-// with the program's own data: floors, walls, an avatar, an item, a portal
+// with the program's own data: floors, walls, an avatar, items, a portal
 // with its label and the tile highlight, read back by pixel where each one
 // is, and saved as world.png for a person to look at.
 #include <cmath>
@@ -60,6 +60,8 @@ TEST_F(WorldDrawingTest, ASmallWorldDrawnAndReadBack) {
   for (int y = 16; y <= 21; ++y) SetWallXEdge(17, y, 1);
   for (int x = 17; x <= 21; ++x) SetWallYEdge(x, 16, 1);
   SetMapObject(22, 17, 1);  // a tree in the program's own item list
+  SetMapObject(24, 20, 4);  // a crate
+  SetMapObject(20, 24, 5);  // the crate with its image swapped
   SetViewPosition(20, 20);
   PartColorTables[kPartVest][1] = PaletteColor{0, 255, 220, 0};
   PartColorTables[kPartVest][2] = PaletteColor{0, 255, 120, 0};
@@ -132,6 +134,26 @@ TEST_F(WorldDrawingTest, ASmallWorldDrawnAndReadBack) {
   const Rgb8 leaves = at(22, 17, 1.0f);
   EXPECT_GT(leaves.g, leaves.r + 30) << leaves.r << " " << leaves.g << " " << leaves.b;
   EXPECT_GT(leaves.g, leaves.b + 30);
+
+  // The crates: wooden boards on top, the swapped image a darker stain (on
+  // average: seams and the cross make single pixels darker or lighter).
+  auto meanAround = [&](float wx, float wy, float wz) {
+    float sx = 0, sy = 0;
+    EXPECT_TRUE(DrawnAt(wx, wy, wz, sx, sy));
+    Rgb8 sum = {0, 0, 0};
+    for (int y = static_cast<int>(sy) - 6; y <= static_cast<int>(sy) + 6; ++y)
+      for (int x = static_cast<int>(sx) - 6; x <= static_cast<int>(sx) + 6; ++x) {
+        const Rgb8 c = Channels(frame[static_cast<size_t>(y) * 800 + x]);
+        sum.r += c.r, sum.g += c.g, sum.b += c.b;
+      }
+    return Rgb8{sum.r / 169, sum.g / 169, sum.b / 169};
+  };
+  const Rgb8 crate = meanAround(24, 20, 0.6f), dark = meanAround(20, 24, 0.6f);
+  EXPECT_GT(crate.r, crate.g) << crate.r << " " << crate.g << " " << crate.b;
+  EXPECT_GT(crate.g, crate.b);
+  EXPECT_GT(crate.r, 100);
+  EXPECT_LT(dark.r, crate.r - 20) << dark.r << " " << dark.g << " " << dark.b;
+  EXPECT_GT(dark.r, dark.b);
 
   // The highlight darkens the selected tile a little.
   const Rgb8 highlighted = at(19, 21, 0);
