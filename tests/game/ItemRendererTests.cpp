@@ -119,7 +119,9 @@ TEST_F(ItemRendererTest, EachCellShowsItsItemsModelAtItsCentre) {
 }
 
 TEST_F(ItemRendererTest, NumbersZeroAnd2400AreNeverDrawn) {
-  WriteFileText("data\\items\\items.txt", "2500\n2400 tri.mbm\n2399 quad.mbm\n1 penta.mbm\n");
+  // (A line end of another system leaves a carriage return: no part of a
+  // name.)
+  WriteFileText("data\\items\\items.txt", "2500\n2400 tri.mbm\n2399 quad.mbm\n1 penta.mbm\r\n");
   VANT::RenderObjects objects;
   SetMapObject(1, 1, 2400);
   SetMapObject(2, 1, 2399);
