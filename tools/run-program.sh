@@ -16,7 +16,8 @@
 #                   file server serves the installation's dreams/).
 # --session         --servers, and play that session as a player would, with
 #                   xdotool: pick the second character, Enter, wait for the
-#                   login, say a line, take a step north. Then the close as
+#                   login, say a line, take a step north (which leads into a
+#                   dream: downloaded, unpacked, loaded). Then the close as
 #                   with --close-after (3 s when not given). With --check, the
 #                   game server must have received exactly the session's
 #                   bytes.
@@ -102,7 +103,9 @@ if [ -n "$servers" ]; then
   {"expect": "\n\n"},
   {"send": "(You say it aloud, but nobody is here to hear it.\n"},
   {"expect": "m 9\n"},
-  {"send": "@ * 3\n(You take a step north.\n"}
+  {"send": "@ * 3\n(You take a step north, into a dream.\n]q Meadow\n"},
+  {"expect": "saltmarrows\n"},
+  {"send": "@ & &\n(You are in the Meadow.\n"}
  ]}
 EOF
   echo '{"transcript": "session-file", "dreams": "dreams"}' >standin/file.json
@@ -159,7 +162,12 @@ if [ -n "$session" ] && [ -n "$window" ]; then
     received '\n\n' || sessionFailed="the chat line did not arrive"
     sleep 0.5
     xdotool key Up
-    received 'm 9\n' || sessionFailed="the step did not arrive"
+    if received 'm 9\n'; then
+      # The step leads into the Meadow dream: downloaded, unpacked, loaded.
+      received 'saltmarrows\n' || sessionFailed="the dream was not loaded"
+    else
+      sessionFailed="the step did not arrive"
+    fi
   else
     sessionFailed="the program did not log in"
   fi
@@ -223,8 +231,9 @@ if grep -q 'memory leaks' <<<"$errors"; then fail "_error.txt reports leaks"; fi
 if [ -n "$session" ]; then
   [ -z "$sessionFailed" ] || fail "session: $sessionFailed"
   # The second character of the sample installation (the search lists the
-  # player files by name), its login, the line and the step: byte for byte.
-  expected=$(printf 'connect Bramble thorns\ndesc Keeps to the hedges.\ncolor !!!!!!!!!! '"'"' \n"Hello from the player.\n\nm 9\n' | od -An -tx1)
+  # player files by name), its login, the line, the step and the dream's
+  # acknowledgement: byte for byte.
+  expected=$(printf 'connect Bramble thorns\ndesc Keeps to the hedges.\ncolor !!!!!!!!!! '"'"' \n"Hello from the player.\n\nm 9\nsaltmarrows\n' | od -An -tx1)
   got=$(od -An -tx1 <standin/session-1.bin 2>/dev/null)
   if [ "$got" != "$expected" ]; then
     fail "the game server received other bytes than the session's"
