@@ -468,16 +468,27 @@ TEST_F(InGame, DrawsTheWorldThenThePanelTextsTransfersChatAndScrollbar) {
     if (seen->empty() || seen->back().text != text.GetString() || seen->back().y != text.GetY())
       seen->push_back(Shown{text.GetString(), text.GetX(), text.GetY()});
   };
+  // The world is drawn after the clear and the full viewport, before
+  // anything of the 2D panel.
+  static std::vector<std::string> callsBeforeWorld;
+  callsBeforeWorld.clear();
+  RendererObserver() = [](const std::string& call) {
+    if (call == "RenderWorld") callsBeforeWorld = NullBackend::Calls();
+  };
   NullBackend::ClearCalls();
   NullBackend::ClearDrawnBlocks();
   scene.Draw();
   NullBackend::Scripted().observer = nullptr;
+  RendererObserver() = nullptr;
 
   const std::vector<std::string>& calls = NullBackend::Calls();
-  ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.front(), "Clear(0x00000000,1,1,1,0)");
+  EXPECT_EQ(callsBeforeWorld, (std::vector<std::string>{"Clear(0x00000000,1,1,1,0)", "SetViewport(0,0,800,600)"}));
   EXPECT_EQ(RendererCalls(), std::vector<std::string>{"RenderWorld"});
-  EXPECT_NE(std::find(calls.begin(), calls.end(), "SetRenderState(2,1)"), calls.end());
+  // Then 2D over the whole screen with blending on, and the panel first.
+  ASSERT_GT(calls.size(), callsBeforeWorld.size() + 5);
+  EXPECT_EQ(std::vector<std::string>(calls.begin() + 2, calls.begin() + 7),
+            (std::vector<std::string>{"SetWorldMatrix", "SetViewMatrix", "SetProjectionMatrix",
+                                      "SetViewport(0,0,800,600)", "SetRenderState(2,1)"}));
 
   // The panel: the first block drawn, one colour at every corner.
   const auto& blocks = NullBackend::DrawnBlocks();
