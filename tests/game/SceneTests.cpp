@@ -20,6 +20,7 @@
 #include "game/VantDataManager.h"
 #include "game/VantFileGetter.h"
 #include "graphics/TextWindow.h"
+#include "graphics/VertexBuffer.h"
 
 namespace fs = std::filesystem;
 
@@ -534,20 +535,31 @@ TEST_F(InGame, DrawsTheWorldThenThePanelTextsTransfersChatAndScrollbar) {
   }
 }
 
-TEST_F(InGame, DestructionEndsEveryTransferBeforeTheRendererAndTheConnectionGo) {
+TEST_F(InGame, DestructionEndsTheChatAndEveryTransferBeforeTheRendererAndTheConnectionGo) {
   MessageBoxRecorder boxes;
   CMain* scene = new2(CMain, CMain);
+  TypeText("x");
+  scene->Update(0.01f);
+  scene->Draw();  // every text, chat lines included, makes its vertex buffer
+  const size_t chatBuffers = scene->ChatWindow()->Lines().size();
+  const size_t buffersBefore = G::g_vertexBufferRecords.size();
   BeginTransfer("One", 0, "qvrx_tmp\\One");
   BeginTransfer("Two", 0, "qvrx_tmp\\Two");
-  static size_t transfersAtShutdown;
-  transfersAtShutdown = 99;
+  static size_t transfersAtShutdown, buffersAtShutdown;
+  transfersAtShutdown = buffersAtShutdown = 99;
   RendererObserver() = [](const std::string& call) {
-    if (call == "ShutdownRenderer") transfersAtShutdown = GetTransferList().size();
+    if (call != "ShutdownRenderer") return;
+    transfersAtShutdown = GetTransferList().size();
+    buffersAtShutdown = G::g_vertexBufferRecords.size();
   };
   RendererCalls().clear();
   delete2(scene);
   EXPECT_EQ(RendererCalls(), std::vector<std::string>{"ShutdownRenderer"});
   EXPECT_EQ(transfersAtShutdown, 0u);
+  // The chat window's lines are gone by then; the scene's own texts (input
+  // line, transfer line) go after it, with the members.
+  EXPECT_EQ(buffersAtShutdown, buffersBefore - chatBuffers);
+  EXPECT_LT(G::g_vertexBufferRecords.size(), buffersAtShutdown);
   EXPECT_TRUE(GetTransferList().empty());
   EXPECT_FALSE(SendLine("after"));
 }
