@@ -2,8 +2,25 @@
 # Runs one Quorvex program under Wine on $DISPLAY, in a working folder of its
 # own that holds a copy of the program's data/ folder.
 #
-#   run-program.sh [--close-after S] [--screenshot FILE] [--check] PROGRAM.exe FOLDER
+#   run-program.sh [--install DIR] [--servers | --session] [--close-after S]
+#                  [--screenshot FILE] [--check] PROGRAM.exe FOLDER
 #
+# --install DIR     the folder becomes a copy of the service's installation
+#                   DIR (player files, palettes, maps, dreams...) with the
+#                   program's data/ folder laid over it.
+# --servers         run the stand-in game and file servers (tools/standin)
+#                   on the folder while the program runs: they write the
+#                   folder's server address files and play a short session
+#                   (the game server greets, logs the player in, shows a bit
+#                   of world and answers the first chat line and step; the
+#                   file server serves the installation's dreams/).
+# --session         --servers, and play that session as a player would, with
+#                   xdotool: pick the second character, Enter, wait for the
+#                   login, say a line, take a step north (which leads into a
+#                   dream: downloaded, unpacked, loaded). Then the close as
+#                   with --close-after (3 s when not given). With --check, the
+#                   game server must have received exactly the session's
+#                   bytes.
 # --close-after S   after S seconds, close the window as a player does
 #                   (Alt+F4); without it, wait for the player to close it.
 # --screenshot FILE save a picture of the display just before closing.
@@ -12,31 +29,89 @@
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-closeAfter= screenshot= check=
+closeAfter= screenshot= check= install= servers= session= inside=
 while [ $# -gt 2 ]; do
   case $1 in
     --close-after) closeAfter=$2; shift 2 ;;
     --screenshot) screenshot=$2; shift 2 ;;
     --check) check=1; shift ;;
+    --install) install=$2; shift 2 ;;
+    --servers) servers=1; shift ;;
+    --session) servers=1 session=1; shift ;;
+    --inside-servers) inside=1; shift ;;  # this script again, under the servers
     *) echo "run-program: unknown option $1" >&2; exit 2 ;;
   esac
 done
-[ $# -eq 2 ] || { echo "usage: run-program.sh [--close-after S] [--screenshot FILE] [--check] PROGRAM.exe FOLDER" >&2; exit 2; }
+usage="usage: run-program.sh [--install DIR] [--servers | --session] [--close-after S] [--screenshot FILE] [--check] PROGRAM.exe FOLDER"
+[ $# -eq 2 ] || { echo "$usage" >&2; exit 2; }
 program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 folder=$2
 [ -n "${DISPLAY:-}" ] || { echo "run-program: no DISPLAY" >&2; exit 2; }
+if [ -n "$session" ] && [ -z "$closeAfter" ]; then closeAfter=3; fi
+if [ -n "$screenshot" ]; then
+  mkdir -p "$(dirname "$screenshot")"
+  screenshot=$(cd "$(dirname "$screenshot")" && pwd)/$(basename "$screenshot")
+fi
 
 export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 
-mkdir -p "$folder"
+if [ -z "$inside" ]; then
+  mkdir -p "$folder"
+  folder=$(cd "$folder" && pwd)
+  if [ -n "$install" ]; then
+    # A fresh copy of the installation: nothing of an earlier run is left.
+    [ -d "$install" ] || { echo "run-program: no installation at $install" >&2; exit 2; }
+    find "$folder" -mindepth 1 -delete
+    cp -r "$install"/. "$folder"/
+    rm -f "$folder/.generated"
+  else
+    # What an earlier run left goes: the logs are the program's own report
+    # of this run, and data/ is copied afresh.
+    rm -rf "$folder/data" "$folder/gen" "$folder/qvrx_tmp" "$folder"/_*.txt "$folder/wine-output.txt"
+  fi
+  if [ -d "$top/data" ]; then
+    mkdir -p "$folder/data"
+    cp -r "$top/data"/. "$folder/data"/
+  fi
+  if [ -n "$servers" ]; then
+    # The servers write the address files into the folder's data/ once they
+    # listen, then this script runs again (without preparing) under them.
+    options=(--inside-servers)
+    [ -n "$closeAfter" ] && options+=(--close-after "$closeAfter")
+    [ -n "$screenshot" ] && options+=(--screenshot "$screenshot")
+    [ -n "$check" ] && options+=(--check)
+    if [ -n "$session" ]; then options+=(--session); else options+=(--servers); fi
+    cd "$folder"
+    exec "$top/tools/standin/with-standins.sh" "$top/tools/run-program.sh" "${options[@]}" "$program" "$folder"
+  fi
+fi
 folder=$(cd "$folder" && pwd)
-# What an earlier run left goes: the logs are the program's own report of
-# this run, and data/ is copied afresh.
-rm -rf "$folder/data" "$folder/gen" "$folder/qvrx_tmp" "$folder"/_*.txt "$folder/wine-output.txt"
-if [ -d "$top/data" ]; then cp -r "$top/data" "$folder/data"; fi
-
 cd "$folder"
+
+# The session the stand-in servers play. Positions are file tiles in base 95
+# (each character's code minus 32), two characters for x and two for y.
+if [ -n "$servers" ]; then
+  cat >standin/game.json <<'EOF'
+{"transcript": "session",
+ "script": [
+  {"send": "Welcome to the stand-in game server.\nEND\n"},
+  {"expect": "connect "}, {"expect": "\n"},
+  {"send": "&&&&&&&&&&&&& You are logged in.\n"},
+  {"expect": "color "}, {"expect": "\n"},
+  {"send": ";maps\\vinca.map\n@ * 4\n<%)'#$*+,-. + 4 1\n<+,-./01234 ) 6 %\n]s , 2xxMeadow The|Meadow\n[You wake up on the stand-in island. Type to talk; the arrow keys walk.\n"},
+  {"expect": "\n\n"},
+  {"send": "(You say it aloud, but nobody is here to hear it.\n"},
+  {"expect": "m 9\n"},
+  {"send": "@ * 3\n(You take a step north, into a dream.\n]q Meadow\n"},
+  {"expect": "saltmarrows\n"},
+  {"send": "@ & &\n(You are in the Meadow.\n"}
+ ]}
+EOF
+  echo '{"transcript": "session-file", "dreams": "dreams"}' >standin/file.json
+fi
+rm -f wine-output.txt
+
 wine "$program" >wine-output.txt 2>&1 &
 pid=$!
 
@@ -49,6 +124,56 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 
+focus() {
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null
+}
+# Held long enough for the program's once-a-frame keyboard snapshot to see.
+press() {
+  xdotool keydown "$1"
+  sleep 0.25
+  xdotool keyup "$1"
+  sleep 0.25
+}
+# Waits until the game server has received this text (printf format).
+received() {
+  local want got
+  want=$(printf "$1"; echo x)
+  want=${want%x}
+  for _ in $(seq 300); do
+    got=$(cat standin/session-1.bin 2>/dev/null; echo x)
+    if [[ "$got" == *"$want"* ]]; then return 0; fi
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+sessionFailed=
+if [ -n "$session" ] && [ -n "$window" ]; then
+  focus
+  sleep 1  # the chooser's first frames
+  press Down
+  press Return
+  if received 'color '; then
+    received ' \n' || true
+    sleep 0.5
+    xdotool type --delay 60 "Hello from the player."
+    xdotool key Return
+    received '\n\n' || sessionFailed="the chat line did not arrive"
+    sleep 0.5
+    xdotool key Up
+    if received 'm 9\n'; then
+      # The step leads into the Meadow dream: downloaded, unpacked, loaded.
+      received 'saltmarrows\n' || sessionFailed="the dream was not loaded"
+    else
+      sessionFailed="the step did not arrive"
+    fi
+  else
+    sessionFailed="the program did not log in"
+  fi
+  [ -n "$sessionFailed" ] && echo "run-program: session: $sessionFailed" >&2
+fi
+
 if [ -n "$closeAfter" ]; then
   if [ -z "$window" ]; then
     echo "run-program: the program's window did not appear" >&2
@@ -60,7 +185,7 @@ if [ -n "$closeAfter" ]; then
       import -window root "$screenshot" && echo "run-program: screenshot saved to $screenshot"
     fi
     # Alt+F4, as a player closes a window: the system's close command.
-    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null
+    focus
     xdotool key --clearmodifiers alt+F4
   fi
 fi
@@ -103,6 +228,19 @@ grep -q '^average FPS for invididual scenes:$' <<<"$stats" || fail "no per-scene
 grep -Eq '^  -.+ \(over [0-9]+ seconds\): [0-9]+ frames/sec$' <<<"$stats" || fail "no scene line in _stat.txt"
 errors=$(tr -d '\r' <_error.txt 2>/dev/null)
 if grep -q 'memory leaks' <<<"$errors"; then fail "_error.txt reports leaks"; fi
+if [ -n "$session" ]; then
+  [ -z "$sessionFailed" ] || fail "session: $sessionFailed"
+  # The second character of the sample installation (the search lists the
+  # player files by name), its login, the line, the step and the dream's
+  # acknowledgement: byte for byte.
+  expected=$(printf 'connect Bramble thorns\ndesc Keeps to the hedges.\ncolor !!!!!!!!!! '"'"' \n"Hello from the player.\n\nm 9\nsaltmarrows\n' | od -An -tx1)
+  got=$(od -An -tx1 <standin/session-1.bin 2>/dev/null)
+  if [ "$got" != "$expected" ]; then
+    fail "the game server received other bytes than the session's"
+    echo "--- received"; cat -A standin/session-1.bin 2>/dev/null
+  fi
+  grep -Eq '^  -CMain \(over [0-9]+ seconds\)' <<<"$stats" || fail "no statistics line for the in-game scene"
+fi
 if [ "$failed" != 0 ]; then
   echo "--- _stat.txt"; echo "$stats"
   echo "--- _error.txt"; echo "$errors"
