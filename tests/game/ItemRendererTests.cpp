@@ -2,9 +2,11 @@
 // exact complaints, damaged lists and model files, items placed on the
 // cells of the window, and the reload on F10.
 #include <algorithm>
+#include <cstdio>
 
 #include "FormatTestSupport.h"
 #include "WorldFixture.h"
+#include "foundation/CProfiler.h"
 #include "game/MapGrid.h"
 #include "game/VantRenderObjects.h"
 
@@ -84,6 +86,17 @@ TEST_F(ItemRendererTest, EachCellShowsItsItemsModelAtItsCentre) {
   WriteFileText("data\\items\\items.txt", "4\n1 tri.mbm\n2 quad.mbm\n3 penta.mbm\n");
   VANT::RenderObjects objects;
   ASSERT_EQ(objects.Models().size(), 5u);
+  // The load is timed under its own profiler block.
+  if (g_profiler.IsEnabled()) {
+    FILE* report = std::fopen("_items_profile.txt", "wt");
+    ASSERT_NE(report, nullptr);
+    g_profiler.WriteReport(report, 1.0);
+    std::fclose(report);
+    const std::string text = ReadFileText("_items_profile.txt");
+    const size_t at = text.find("\nInit item renderer - ");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(text.substr(at, text.find('\n', at + 1) - at).find("VantRenderObjects.cpp") != std::string::npos, true);
+  }
   // A window of x 5..7 and y 5..6.
   SetMapObject(5, 5, 1);
   SetMapObject(6, 5, 2);
