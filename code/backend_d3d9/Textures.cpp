@@ -180,11 +180,6 @@ void ReleaseApiObjects(STex_API_Data* api) {
   DXG::ReleaseCom(api->cube);
 }
 
-void LogLoadFailure(const std::string& name, const char* detail) {
-  ErrorLog << "Unable to load image \"" << name << "\"\n" << detail;
-  WriteCallStack(ErrorLog, "  -call stack:\n");
-}
-
 }  // namespace
 
 Texture::Texture() {
@@ -240,12 +235,9 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
   }
   const int width = static_cast<int>(info.Width);
   const int height = static_cast<int>(info.Height);
-  if (!IsPowerOfTwo(width) || !IsPowerOfTwo(height)) {
-    LogLoadFailure(name, "  -dimensions must be powers of 2\n");
-    return false;
-  }
+  if (!CheckImageDimensions(name, width, height)) return false;
   if (info.ResourceType != D3DRTYPE_SURFACE && info.ResourceType != D3DRTYPE_TEXTURE) {
-    LogLoadFailure(name, "  -image type must be either a surface or a texture\n");
+    LogImageLoadFailure(name, "  -image type must be either a surface or a texture\n");
     return false;
   }
 
@@ -273,14 +265,10 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
     return false;
   }
 
-  SRAlloc();
-  TextureRecord* r = record_;
+  // The type follows the file's format; the created size is the level's,
+  // read below.
+  TextureRecord* r = NewRecord(DXG::TextureTypeFromFormat(info.Format), width, height, 1, mipmaps);
   r->name = name;
-  r->width = width;
-  r->height = height;
-  r->depth = 1;
-  r->type = DXG::TextureTypeFromFormat(info.Format);
-  r->mipmaps = mipmaps;
   r->api = new2(STex_API_Data, STex_API_Data());
   r->api->texture = texture;
   r->api->format = info.Format;
@@ -303,21 +291,9 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
 bool Texture::Create(int width, int height, TextureType type, int depth, bool mipmaps) {
   if (!g_d3d.initialised) DXG::LogNotInitialized("DXG::Texture::Create", "  -call stack:\n");
   SRFree();
-  if (!CheckTextureDimensions(width, height, depth)) return false;
-  if (type == kTextureCube) {
-    if (depth != 1) {
-      ErrorLog << "Cube Maps can't be 3D...\n";
-      return false;
-    }
-    if (width != height) {
-      ErrorLog << "Cube maps can't have non-square sides...\n";
-      return false;
-    }
-  } else if (depth > 1 && mipmaps) {
-    ErrorLog << "warning: 3D textures can't be mipmapped, but was requested (no plans to implement).\n";
-    mipmaps = false;
-  }
-  if (depth > 1 && !g_d3d.volumeTextures) return false;
+  TextureCreateLimits limits;
+  limits.volumeTextures = g_d3d.volumeTextures;
+  if (!CheckTextureCreate(width, height, type, depth, mipmaps, limits)) return false;
 
   CriticalSectionLock hold(g_graphicsLock);
   const bool colour32 = g_d3d.setup.colour32;
@@ -360,14 +336,7 @@ bool Texture::Create(int width, int height, TextureType type, int depth, bool mi
     return false;
   }
 
-  SRAlloc();
-  TextureRecord* r = record_;
-  r->type = type;
-  r->name.clear();
-  r->width = r->createdWidth = width;
-  r->height = r->createdHeight = height;
-  r->depth = depth;
-  r->mipmaps = mipmaps;
+  TextureRecord* r = NewRecord(type, width, height, depth, mipmaps);
   r->api = new2(STex_API_Data, STex_API_Data(made));
   r->api->format = format;
   DXG::TrackTextureMemory();

@@ -1,7 +1,5 @@
 // The null backend's resources: textures, vertex and index buffers, render
 // textures and shaders, all backed by plain memory.
-#include <cstring>
-
 #include "NullBackendState.h"
 #include "foundation/CMemMan.h"
 #include "foundation/LogFile.h"
@@ -60,29 +58,14 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
   Note("Texture::LoadImageFile", name, colorKey, static_cast<int>(type), mipmaps);
   LoadedImage image;
   if (!image.Load(name)) return false;
-  if (!IsPowerOfTwo(image.width) || !IsPowerOfTwo(image.height)) {
-    ErrorLog << "Unable to load image \"" << name << "\"\n" << "  -dimensions must be powers of 2\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return false;
-  }
-  TextureType imageType = image.channels == 1 ? kTextureAlpha : image.channels == 3 && !colorKey ? kTextureRGB
-                                                                                                 : kTextureRGBA;
+  if (!CheckImageDimensions(name, image.width, image.height)) return false;
+  const TextureType imageType = ImageTextureType(image, colorKey);
   if (!Create(image.width, image.height, imageType, 1, mipmaps)) return false;
   {
     TextureLock lock(this, false, true);
     void* bits = nullptr;
-    if (lock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) {
-      size_t pixels = static_cast<size_t>(image.width) * image.height;
-      if (imageType == kTextureAlpha) {
-        if (image.indices) std::memcpy(bits, image.indices, pixels);
-      } else {
-        unsigned* texels = static_cast<unsigned*>(bits);
-        std::memcpy(texels, image.argb, pixels * 4);
-        if (colorKey)
-          for (size_t i = 0; i < pixels; ++i)
-            if (texels[i] == 0xFF000000u) texels[i] = 0;
-      }
-    }
+    if (lock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+      CopyImageTexels(image, imageType, colorKey, bits);
   }
   record_->name = name;
   return true;
@@ -91,26 +74,10 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
 bool Texture::Create(int width, int height, TextureType type, int depth, bool mipmaps) {
   Note("Texture::Create", width, height, static_cast<int>(type), depth, mipmaps);
   SRFree();
-  if (!CheckTextureDimensions(width, height, depth)) return false;
-  if (type == kTextureCube) {
-    if (!S().script.cubeMaps) {
-      ErrorLog << "Cube Maps not supported on this video card.\n";
-      return false;
-    }
-    if (depth != 1) {
-      ErrorLog << "Cube Maps can't be 3D...\n";
-      return false;
-    }
-    if (width != height) {
-      ErrorLog << "Cube maps can't have non-square sides...\n";
-      return false;
-    }
-  }
-  if (depth > 1 && mipmaps) {
-    ErrorLog << "warning: 3D textures can't be mipmapped, but was requested (no plans to implement).\n";
-    mipmaps = false;
-  }
-  if (depth > 1 && !S().script.volumeTextures) return false;
+  TextureCreateLimits limits;
+  limits.cubeMaps = S().script.cubeMaps;
+  limits.volumeTextures = S().script.volumeTextures;
+  if (!CheckTextureCreate(width, height, type, depth, mipmaps, limits)) return false;
   if (type == kTextureFree || type == kTextureFileFormat || type > kTextureCube) {
     ErrorLog << "Null backend: no texel format for texture type " << static_cast<int>(type) << ".\n";
     return false;
@@ -119,14 +86,7 @@ bool Texture::Create(int width, int height, TextureType type, int depth, bool mi
     ErrorLog << "Null backend: texture creation refused.\n";
     return false;
   }
-  SRAlloc();
-  TextureRecord* r = record_;
-  r->type = type;
-  r->name.clear();
-  r->width = r->createdWidth = width;
-  r->height = r->createdHeight = height;
-  r->depth = depth;
-  r->mipmaps = mipmaps;
+  TextureRecord* r = NewRecord(type, width, height, depth, mipmaps);
   r->api = new2(STex_API_Data, STex_API_Data);
   r->api->bitsPerPixel = type == kTextureAlpha ? 8 : S().script.textureBitsPerPixel;
   size_t faces = type == kTextureCube ? 6 : 1;
