@@ -4,6 +4,7 @@
 // pool; dynamic ones in the default pool, so they are let go before a device
 // reset and made again, with their last contents, after it.
 #include <cstring>
+#include <list>
 #include <vector>
 
 #include "backend_d3d9/D3D9Backend.h"
@@ -73,20 +74,26 @@ bool SameFormat(const G::VertexFormat& a, const G::VertexFormat& b) {
   return true;
 }
 
-HRESULT CreateVertexBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DVertexBuffer9** out) {
+HRESULT CreateBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DVertexBuffer9** out) {
   DWORD usage = (dynamic ? D3DUSAGE_DYNAMIC : 0) | (writeOnly ? D3DUSAGE_WRITEONLY : 0);
   D3DPOOL pool = dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
   return Hooked("CreateVertexBuffer", static_cast<long>(bytes),
                 [&] { return g_d3d.device->CreateVertexBuffer(bytes, usage, 0, pool, out, nullptr); });
 }
 
-HRESULT CreateIndexBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DIndexBuffer9** out) {
+HRESULT CreateBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DIndexBuffer9** out) {
   DWORD usage = (dynamic ? D3DUSAGE_DYNAMIC : 0) | (writeOnly ? D3DUSAGE_WRITEONLY : 0);
   D3DPOOL pool = dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
   return Hooked("CreateIndexBuffer", static_cast<long>(bytes), [&] {
     return g_d3d.device->CreateIndexBuffer(bytes, usage, D3DFMT_INDEX16, pool, out, nullptr);
   });
 }
+
+// The size the API buffer was made with.
+UINT BufferBytes(const G::VertexBufferRecord* record) {
+  return static_cast<UINT>(record->vertexCount) * static_cast<UINT>(record->vertexSize);
+}
+UINT BufferBytes(const G::IndexBufferRecord* record) { return static_cast<UINT>(record->indexCount) * 2; }
 
 // Fills a re-made buffer with what it held before the reset.
 template <class Buffer>
@@ -95,6 +102,40 @@ void Refill(Buffer* buffer, const std::vector<unsigned char>& contents) {
   if (contents.empty() || FAILED(buffer->Lock(0, 0, &data, 0)) || !data) return;
   std::memcpy(data, contents.data(), contents.size());
   buffer->Unlock();
+}
+
+// Makes the dynamic buffers the reset let go of again, with their contents.
+template <class Record>
+void RemakeDynamicBuffers(const std::list<Record*>& records) {
+  CriticalSectionLock hold(g_graphicsLock);
+  for (Record* record : records) {
+    if (!record->dynamic || !record->api || record->api->buffer) continue;
+    if (SUCCEEDED(CreateBufferObject(BufferBytes(record), true, record->writeOnly, &record->api->buffer)))
+      Refill(record->api->buffer, record->api->contents);
+  }
+}
+
+// Both locks: the whole buffer, discarding only for a dynamic one. Null
+// without an API buffer or when the lock fails.
+template <class Record>
+void* LockApiBuffer(Record* record, bool discard) {
+  CriticalSectionLock hold(g_graphicsLock);
+  if (!record->api || !record->api->buffer) return nullptr;
+  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
+  void* data = nullptr;
+  return SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags)) ? data : nullptr;
+}
+
+// A dynamic buffer keeps a copy of what it holds for after a reset.
+template <class Record>
+void UnlockApiBuffer(Record* record, const void* data) {
+  CriticalSectionLock hold(g_graphicsLock);
+  if (!record || !record->api || !record->api->buffer) return;
+  if (record->dynamic) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    record->api->contents.assign(bytes, bytes + BufferBytes(record));
+  }
+  record->api->buffer->Unlock();
 }
 
 // Default-pool buffers must be gone before the device can be reset; the
@@ -107,15 +148,7 @@ void HandleVertexBuffersLost() {
     if (record->dynamic && record->api) ReleaseCom(record->api->buffer);
 }
 
-void HandleVertexBuffersRestored() {
-  CriticalSectionLock hold(g_graphicsLock);
-  for (G::VertexBufferRecord* record : G::g_vertexBufferRecords) {
-    if (!record->dynamic || !record->api || record->api->buffer) continue;
-    UINT bytes = static_cast<UINT>(record->vertexCount) * static_cast<UINT>(record->vertexSize);
-    if (SUCCEEDED(CreateVertexBufferObject(bytes, true, record->writeOnly, &record->api->buffer)))
-      Refill(record->api->buffer, record->api->contents);
-  }
-}
+void HandleVertexBuffersRestored() { RemakeDynamicBuffers(G::g_vertexBufferRecords); }
 
 void HandleIndexBuffersLost() {
   CriticalSectionLock hold(g_graphicsLock);
@@ -125,15 +158,7 @@ void HandleIndexBuffersLost() {
     if (record->dynamic && record->api) ReleaseCom(record->api->buffer);
 }
 
-void HandleIndexBuffersRestored() {
-  CriticalSectionLock hold(g_graphicsLock);
-  for (G::IndexBufferRecord* record : G::g_indexBufferRecords) {
-    if (!record->dynamic || !record->api || record->api->buffer) continue;
-    UINT bytes = static_cast<UINT>(record->indexCount) * 2;
-    if (SUCCEEDED(CreateIndexBufferObject(bytes, true, record->writeOnly, &record->api->buffer)))
-      Refill(record->api->buffer, record->api->contents);
-  }
-}
+void HandleIndexBuffersRestored() { RemakeDynamicBuffers(G::g_indexBufferRecords); }
 
 void ReleaseDeclarationCache() {
   for (DeclarationCacheEntry& entry : VertexDeclarationCache) ReleaseCom(entry.declaration);
@@ -194,18 +219,7 @@ void SetVertexFormat(const VertexFormat& format) {
 // ---- Vertex buffers --------------------------------------------------------
 
 VertexBuffer::~VertexBuffer() noexcept(false) {
-  if (!g_d3d.initialised) {
-    ErrorLog << "Bad: vertex buffer being destructed, but graphics is not inited.\n";
-    if (record_) ErrorLog << "  -AND it still thinks it has d3d resources.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    // An empty handle holds nothing of the device: only a buffer that
-    // outlived it is the globals' fault.
-    if (record_) {
-      SRFree();
-      throw "Foolish globals are likely at fault.\n";
-    }
-  }
-  SRFree();
+  DXG::ReleaseAtDestruction(*this, "Bad: vertex buffer being destructed, but graphics is not inited.\n");
 }
 
 bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int vertexSize, bool dynamic,
@@ -218,7 +232,7 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DVertexBuffer9* buffer = nullptr;
   UINT bytes = static_cast<UINT>(vertexCount) * static_cast<UINT>(vertexSize);
-  HRESULT result = DXG::CreateVertexBufferObject(bytes, dynamic, writeOnly, &buffer);
+  HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
   if (FAILED(result) || !buffer) {
     ErrorLog << "Failed to create vertex buffer";
     if (result == D3DERR_OUTOFVIDEOMEMORY) ErrorLog << " (out of video memory)";
@@ -226,18 +240,12 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
     WriteCallStack(ErrorLog, "\n  -call made from:\n");
     return false;
   }
-  SRAlloc();
-  record_->dynamic = dynamic;
-  record_->format = format;
-  record_->vertexCount = vertexCount;
-  record_->vertexSize = vertexSize;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SVB_API_Data, SVB_API_Data());
-  record_->api->buffer = buffer;
+  VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
+  r->api = new2(SVB_API_Data, SVB_API_Data());
+  r->api->buffer = buffer;
   DXG::Declaration declaration = DXG::BuildVertexDeclaration(format);
-  record_->api->declaration = declaration.declaration;
-  record_->api->declarationVertexSize = declaration.vertexSize;
+  r->api->declaration = declaration.declaration;
+  r->api->declarationVertexSize = declaration.vertexSize;
   if (!declaration.declaration) {
     SRFree();
     return false;
@@ -286,24 +294,12 @@ VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool discard) : buffer_
     WriteCallStack(ErrorLog, "  -call made from:\n");
     return;
   }
-  CriticalSectionLock hold(g_graphicsLock);
-  if (!record->api || !record->api->buffer) return;
-  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
-  void* data = nullptr;
-  if (SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags))) data_ = data;
+  data_ = DXG::LockApiBuffer(record, discard);
 }
 
 VertexBufferLock::~VertexBufferLock() {
   if (!data_) return;
-  CriticalSectionLock hold(g_graphicsLock);
-  VertexBufferRecord* record = buffer_->Record();
-  if (record && record->api && record->api->buffer) {
-    if (record->dynamic) {
-      const unsigned char* bytes = static_cast<const unsigned char*>(data_);
-      record->api->contents.assign(bytes, bytes + static_cast<size_t>(record->vertexCount) * record->vertexSize);
-    }
-    record->api->buffer->Unlock();
-  }
+  DXG::UnlockApiBuffer(buffer_->Record(), data_);
   data_ = nullptr;
 }
 
@@ -316,19 +312,15 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
   if (!g_d3d.device) return false;
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DIndexBuffer9* buffer = nullptr;
-  HRESULT result = DXG::CreateIndexBufferObject(static_cast<UINT>(indexCount) * 2, dynamic, writeOnly, &buffer);
+  HRESULT result = DXG::CreateBufferObject(static_cast<UINT>(indexCount) * 2, dynamic, writeOnly, &buffer);
   if (FAILED(result) || !buffer) {
     ErrorLog << "Failed to create index buffer.\n";
     WriteCallStack(ErrorLog, "  -call stack:\n");
     return false;
   }
-  SRAlloc();
-  record_->indexCount = indexCount;
-  record_->dynamic = dynamic;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SIB_API_Data, SIB_API_Data());
-  record_->api->buffer = buffer;
+  IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
+  r->api = new2(SIB_API_Data, SIB_API_Data());
+  r->api->buffer = buffer;
   return true;
 }
 
@@ -370,24 +362,12 @@ IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool discard) : buffer_(&b
     WriteCallStack(ErrorLog, "  -call made from:\n");
     return;
   }
-  CriticalSectionLock hold(g_graphicsLock);
-  if (!record->api || !record->api->buffer) return;
-  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
-  void* data = nullptr;
-  if (SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags))) data_ = data;
+  data_ = DXG::LockApiBuffer(record, discard);
 }
 
 IndexBufferLock::~IndexBufferLock() {
   if (!data_) return;
-  CriticalSectionLock hold(g_graphicsLock);
-  IndexBufferRecord* record = buffer_->Record();
-  if (record && record->api && record->api->buffer) {
-    if (record->dynamic) {
-      const unsigned char* bytes = static_cast<const unsigned char*>(data_);
-      record->api->contents.assign(bytes, bytes + static_cast<size_t>(record->indexCount) * 2);
-    }
-    record->api->buffer->Unlock();
-  }
+  DXG::UnlockApiBuffer(buffer_->Record(), data_);
   data_ = nullptr;
 }
 

@@ -190,18 +190,7 @@ Texture::Texture() {
 }
 
 Texture::~Texture() noexcept(false) {
-  if (!g_d3d.initialised) {
-    ErrorLog << "Bad: texture being destructed, but graphics is not inited.\n";
-    if (record_) ErrorLog << "  -AND it still thinks it has d3d resources.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    // An empty handle holds nothing of the device: only a texture that
-    // outlived it is the globals' fault.
-    if (record_) {
-      SRFree();
-      throw "Foolish globals are likely at fault.\n";
-    }
-  }
-  SRFree();
+  DXG::ReleaseAtDestruction(*this, "Bad: texture being destructed, but graphics is not inited.\n");
 }
 
 bool Texture::Load(const std::string& name, TextureType type, bool mipmaps, bool dither) {

@@ -113,17 +113,11 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
     glDeleteBuffersARB(1, &name);
     return false;
   }
-  SRAlloc();
-  record_->dynamic = dynamic;
-  record_->format = format;
-  record_->vertexCount = vertexCount;
-  record_->vertexSize = vertexSize;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SVB_API_Data, SVB_API_Data());
-  record_->api->name = name;
-  record_->api->usage = usage;
-  record_->api->generation = GLBackend::ContextGeneration();
+  VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
+  r->api = new2(SVB_API_Data, SVB_API_Data());
+  r->api->name = name;
+  r->api->usage = usage;
+  r->api->generation = GLBackend::ContextGeneration();
   return true;
 }
 
@@ -233,15 +227,11 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
     glDeleteBuffersARB(1, &name);
     return false;
   }
-  SRAlloc();
-  record_->indexCount = indexCount;
-  record_->dynamic = dynamic;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SIB_API_Data, SIB_API_Data());
-  record_->api->name = name;
-  record_->api->usage = usage;
-  record_->api->generation = GLBackend::ContextGeneration();
+  IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
+  r->api = new2(SIB_API_Data, SIB_API_Data());
+  r->api->name = name;
+  r->api->usage = usage;
+  r->api->generation = GLBackend::ContextGeneration();
   return true;
 }
 

@@ -203,15 +203,9 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
     ErrorLog << "Null backend: vertex buffer creation refused.\n";
     return false;
   }
-  SRAlloc();
-  record_->vertexCount = vertexCount;
-  record_->vertexSize = vertexSize;
-  record_->format = format;
-  record_->dynamic = dynamic;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SVB_API_Data, SVB_API_Data);
-  record_->api->bytes.assign(static_cast<size_t>(vertexCount) * vertexSize, 0);
+  VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
+  r->api = new2(SVB_API_Data, SVB_API_Data);
+  r->api->bytes.assign(static_cast<size_t>(vertexCount) * vertexSize, 0);
   return true;
 }
 
@@ -238,12 +232,9 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
     ErrorLog << "Null backend: index buffer creation refused.\n";
     return false;
   }
-  SRAlloc();
-  record_->indexCount = indexCount;
-  record_->dynamic = dynamic;
-  record_->writeOnly = writeOnly;
-  record_->api = new2(SIB_API_Data, SIB_API_Data);
-  record_->api->bytes.assign(static_cast<size_t>(indexCount) * 2, 0);
+  IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
+  r->api = new2(SIB_API_Data, SIB_API_Data);
+  r->api->bytes.assign(static_cast<size_t>(indexCount) * 2, 0);
   return true;
 }
 
