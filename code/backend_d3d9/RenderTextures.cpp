@@ -159,16 +159,12 @@ bool RenderTexture::Create(int width, int height, bool cube, bool stencil) {
 bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   if (!record_ || !record_->api) return false;
   SRendTex_API_Data* api = record_->api;
-  int face = desc.face;
-  if (face == 4)
-    face = 5;
-  else if (face == 5)
-    face = 4;
+  const int face = ApiCubeFace(desc.face);
 
   // D3DX keeps the device's viewport at its begin and puts it back at its
   // end: the target's own is set once the target is bound, so drawing after
   // EndRender is not clipped to the target's rectangle.
-  Viewport rect = desc.viewport ? *desc.viewport : Viewport{0, 0, record_->width, record_->height};
+  const Viewport rect = RenderTargetViewport(*record_, desc);
   D3DVIEWPORT9 viewport = {static_cast<DWORD>(rect.x), static_cast<DWORD>(rect.y), static_cast<DWORD>(rect.width),
                            static_cast<DWORD>(rect.height), 0.0f, 1.0f};
 
@@ -201,17 +197,7 @@ bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   }
 
   SetViewportRect(rect.x, rect.y, rect.width, rect.height);
-
-  if (desc.setProjection) {
-    Matrix4 projection;
-    if (record_->cube)
-      Matrix4::Perspective(projection, 1.5707964f, 1.0f, desc.nearPlane, desc.farPlane);
-    else
-      Matrix4::Perspective(projection, 0.7853982f,
-                           static_cast<float>(rect.height) / static_cast<float>(rect.width), desc.nearPlane,
-                           desc.farPlane);
-    SetProjectionMatrix(projection);
-  }
+  SetRenderTargetProjection(desc, rect, record_->cube, /*squareCubeFaces=*/true);
   api->inScene = true;
   return true;
 }

@@ -1,9 +1,11 @@
-// 2D mode, the viewport helpers and the default render states every backend
+// 2D mode, the viewport helpers (the render targets' viewport and
+// projection among them) and the default render states every backend
 // applies after start-up and after a device reset.
 #include "foundation/Maths.h"
 #include "graphics/Device.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/RenderState.h"
+#include "graphics/RenderTexture.h"
 
 namespace G {
 
@@ -40,6 +42,27 @@ void SetViewportRect(int x, int y, int width, int height) { SetViewport(x, y, wi
 void SetFullViewport() { SetViewport(0, 0, GetSetup()->width, GetSetup()->height); }
 
 void GetViewportRect(int& x, int& y, int& width, int& height) { GetViewport(x, y, width, height); }
+
+int ApiCubeFace(int face) {
+  if (face == 4) return 5;
+  if (face == 5) return 4;
+  return face;
+}
+
+Viewport RenderTargetViewport(const RenderTextureRecord& record, const RenderTargetDesc& desc) {
+  return desc.viewport ? *desc.viewport : Viewport{0, 0, record.width, record.height};
+}
+
+void SetRenderTargetProjection(const RenderTargetDesc& desc, const Viewport& viewport, bool cube,
+                               bool squareCubeFaces) {
+  if (!desc.setProjection) return;
+  const float fieldOfView = cube ? 1.5707964f : 0.7853982f;
+  const float aspect =
+      cube && squareCubeFaces ? 1.0f : static_cast<float>(viewport.height) / static_cast<float>(viewport.width);
+  Matrix4 projection;
+  Matrix4::Perspective(projection, fieldOfView, aspect, desc.nearPlane, desc.farPlane);
+  SetProjectionMatrix(projection);
+}
 
 void SetDefaultRenderStates() {
   SetRenderState(kStateDepthTest, true);

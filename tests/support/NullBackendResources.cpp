@@ -322,17 +322,9 @@ bool RenderTexture::Create(int width, int height, bool cube, bool stencil) {
 bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   Note("RenderTexture::BeginRender", desc.face);
   if (!record_) return false;
-  Viewport viewport = desc.viewport ? *desc.viewport : Viewport{0, 0, record_->width, record_->height};
+  const Viewport viewport = RenderTargetViewport(*record_, desc);
   SetViewport(viewport.x, viewport.y, viewport.width, viewport.height);
-  if (desc.setProjection) {
-    Matrix4 projection;
-    if (record_->cube)
-      Matrix4::Perspective(projection, 1.5707964f, 1.0f, desc.nearPlane, desc.farPlane);
-    else
-      Matrix4::Perspective(projection, 0.7853982f, static_cast<float>(viewport.height) / viewport.width,
-                           desc.nearPlane, desc.farPlane);
-    SetProjectionMatrix(projection);
-  }
+  SetRenderTargetProjection(desc, viewport, record_->cube, /*squareCubeFaces=*/true);
   record_->api->rendering = true;
   return true;
 }
