@@ -317,14 +317,7 @@ TEST_F(BufferTest, VertexBuffersOutsideTheDevicesLifeAreTheGlobalsFault) {
   G::VertexBuffer* empty = new G::VertexBuffer;
   G::Shutdown();
   LogTail log;
-  bool thrown = false;
-  try {
-    delete global;
-  } catch (const char* text) {
-    thrown = true;
-    EXPECT_STREQ(text, "Foolish globals are likely at fault.\n");
-  }
-  EXPECT_TRUE(thrown);
+  ExpectGlobalsFaultOnDelete(global);
   EXPECT_EQ(MaskCallStacks(log.Text()),
             "Bad: vertex buffer being destructed, but graphics is not inited.\n"
             "  -AND it still thinks it has d3d resources.\n  -call stack:\n\n");

@@ -109,3 +109,17 @@ Matrix4 Translation(float x, float y, float z);
 
 // Writes text to a file in the working folder.
 void WriteShaderFile(const std::string& path, const std::string& text);
+
+// Deletes a resource handle that outlived the device: its destructor must
+// throw the text that blames the globals.
+template <class Handle>
+void ExpectGlobalsFaultOnDelete(Handle* handle) {
+  bool thrown = false;
+  try {
+    delete handle;
+  } catch (const char* text) {
+    thrown = true;
+    EXPECT_STREQ(text, "Foolish globals are likely at fault.\n");
+  }
+  EXPECT_TRUE(thrown);
+}

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "D3D9TestSupport.h"
+#include "DrawingSupport.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/Primitives.h"
 #include "graphics/RenderTexture.h"
@@ -12,15 +13,6 @@ namespace {
 
 class RenderTextureTest : public D3D9Test {
  protected:
-  static void FilledQuad(float x1, float y1, float x2, float y2, unsigned color) {
-    G::IMBegin(G::kPrimitiveTriangleFan);
-    G::IMColor(color);
-    G::IMPosition2(x1, y1);
-    G::IMPosition2(x2, y1);
-    G::IMPosition2(x2, y2);
-    G::IMPosition2(x1, y2);
-    G::IMEnd();
-  }
   static IDirect3DBaseTexture9* Bound(DWORD stage) {
     IDirect3DBaseTexture9* bound = nullptr;
     DXG::g_d3d.device->GetTexture(stage, &bound);
@@ -49,7 +41,7 @@ TEST_F(RenderTextureTest, APlainTargetIsDrawnIntoAndShownAsASprite) {
   G::Set2DMode(0, 0, 64, 32);
   G::UnsetTexture(0);
   G::SetCullMode(G::kCullNone);
-  FilledQuad(0, 0, 32, 32, 0xFFFF0000);
+  DrawQuad(0, 0, 32, 32, 0xFFFF0000);
   target.EndRender();
 
   BeginClearedFrame(0xFF000000);
@@ -247,7 +239,7 @@ TEST_F(RenderTextureTest, ClearLeavesTheStencilWhileATargetIsBound) {
     G::SetStencilFunc(G::kCompareEqual, 1);
     G::SetStencilOps(false, G::kStencilKeep, G::kStencilKeep, G::kStencilKeep);
     G::UnsetTexture(0);
-    FilledQuad(0, 0, 320, 240, color);
+    DrawQuad(0, 0, 320, 240, color);
     G::SetRenderState(G::kStateStencil, false);
   };
   ASSERT_TRUE(DXG::BeginFrame(0, false, true));

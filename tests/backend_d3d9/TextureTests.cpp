@@ -487,14 +487,7 @@ TEST_F(TextureTest, TexturesOutsideTheDevicesLifeAreLogged) {
   G::Shutdown();
 
   LogTail log;
-  bool thrown = false;
-  try {
-    delete global;
-  } catch (const char* text) {
-    thrown = true;
-    EXPECT_STREQ(text, "Foolish globals are likely at fault.\n");
-  }
-  EXPECT_TRUE(thrown);
+  ExpectGlobalsFaultOnDelete(global);
   EXPECT_EQ(MaskCallStacks(log.Text()),
             "Bad: texture being destructed, but graphics is not inited.\n"
             "  -AND it still thinks it has d3d resources.\n  -call stack:\n\n"
