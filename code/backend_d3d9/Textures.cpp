@@ -182,13 +182,6 @@ void ReleaseApiObjects(STex_API_Data* api) {
 
 }  // namespace
 
-Texture::Texture() {
-  if (!g_d3d.initialised) {
-    ErrorLog << "Bad: texture created, but graphics is not inited.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
-}
-
 Texture::~Texture() noexcept(false) {
   DXG::ReleaseAtDestruction(*this, "Bad: texture being destructed, but graphics is not inited.\n");
 }
@@ -447,22 +440,6 @@ TextureLock::TextureLock(Texture* texture, bool read, bool write) : texture_(tex
     bitsPerPixel_ = DXG::LevelBitsPerPixel(face0, api->format);
     DXG::ReleaseCom(face0);
   }
-}
-
-TextureLock::~TextureLock() { Unlock(); }
-
-bool TextureLock::GetInfo(void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width, int* height,
-                          int* depth) {
-  if (!bits_ || !apiLock_) return false;
-  const TextureRecord* record = texture_->Record();
-  if (bits) *bits = bits_;
-  if (rowPitch) *rowPitch = rowPitch_;
-  if (slicePitch) *slicePitch = slicePitch_;
-  if (bitsPerPixel) *bitsPerPixel = bitsPerPixel_;
-  if (width) *width = record->createdWidth;
-  if (height) *height = record->createdHeight;
-  if (depth) *depth = record->depth;
-  return true;
 }
 
 bool TextureLock::GetFace(int face, void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width,

@@ -141,13 +141,6 @@ bool CheckSetWrapFilter(const TextureRecord* record) {
 
 }  // namespace
 
-Texture::Texture() {
-  if (!GLBackend::HasContext()) {
-    ErrorLog << "Bad: texture created, but graphics is not inited.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
-}
-
 Texture::~Texture() noexcept(false) {
   if (!GLBackend::HasContext()) {
     ErrorLog << "Bad: texture being destructed, but graphics is not inited.\n";
@@ -328,22 +321,6 @@ TextureLock::TextureLock(Texture* texture, bool read, bool write) : texture_(tex
   bitsPerPixel_ = r->type == kTextureAlpha ? 8 : 32;
   rowPitch_ = r->createdWidth * (bitsPerPixel_ / 8);
   slicePitch_ = rowPitch_ * r->createdHeight;
-}
-
-TextureLock::~TextureLock() { Unlock(); }
-
-bool TextureLock::GetInfo(void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width, int* height,
-                          int* depth) {
-  if (!bits_) return false;
-  const TextureRecord* r = texture_->Record();
-  if (bits) *bits = bits_;
-  if (rowPitch) *rowPitch = rowPitch_;
-  if (slicePitch) *slicePitch = slicePitch_;
-  if (bitsPerPixel) *bitsPerPixel = bitsPerPixel_;
-  if (width) *width = r->createdWidth;
-  if (height) *height = r->createdHeight;
-  if (depth) *depth = r->depth;
-  return true;
 }
 
 bool TextureLock::GetFace(int face, void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width,

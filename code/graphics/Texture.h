@@ -44,6 +44,8 @@ struct TextureRecord {
 
 class Texture : public SharedResource<TextureRecord> {
  public:
+  // Shared code: made while the backend is not initialised, it is logged
+  // (and still made).
   Texture();
   Texture(const Texture& other) : SharedResource<TextureRecord>(other) {}
   Texture& operator=(const Texture& other) = default;
@@ -81,7 +83,7 @@ class Texture : public SharedResource<TextureRecord> {
 void UnsetTexture(int stage);
 
 // Shared code from here to the end of the file, except the TextureLock
-// constructor, destructor, GetInfo, Unlock and GetFace.
+// constructor, Unlock and GetFace.
 
 // The live record whose name equals the name ignoring case; empty names
 // never match.

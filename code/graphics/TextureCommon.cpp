@@ -1,12 +1,13 @@
-// What every backend's textures share: the registry search by name, the
-// checks before a texture is made and the record it then gets, the loading
-// steps before the backend decodes an image file, and the copy of an image
-// decoded by LoadedImage into a texture.
+// What every backend's textures share: the constructor's check, the
+// registry search by name, the checks before a texture is made and the
+// record it then gets, the loading steps before the backend decodes an image
+// file, and the copy of an image decoded by LoadedImage into a texture.
 #include <cctype>
 #include <cstring>
 
 #include "foundation/LogFile.h"
 #include "foundation/Utility.h"
+#include "graphics/Device.h"
 #include "graphics/GraphicsLock.h"
 #include "graphics/LoadedImage.h"
 #include "graphics/Texture.h"
@@ -21,6 +22,13 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 }  // namespace
+
+Texture::Texture() {
+  if (!IsInitialized()) {
+    ErrorLog << "Bad: texture created, but graphics is not inited.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+}
 
 TextureRecord* FindSharedTexture(const std::string& name) {
   if (name.empty()) return nullptr;

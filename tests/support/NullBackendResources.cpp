@@ -13,13 +13,6 @@ namespace G {
 
 // ---- Textures --------------------------------------------------------------
 
-Texture::Texture() {
-  if (!S().initialised) {
-    ErrorLog << "Bad: texture created, but graphics is not inited.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
-}
-
 // Like the Direct3D 9 backend: a texture that outlives the device is a fault
 // of global objects, thrown to the caller.
 Texture::~Texture() noexcept(false) {
@@ -144,22 +137,6 @@ TextureLock::TextureLock(Texture* texture, bool read, bool write) : texture_(tex
   bitsPerPixel_ = r->api->bitsPerPixel;
   rowPitch_ = r->createdWidth * bitsPerPixel_ / 8;
   slicePitch_ = rowPitch_ * r->createdHeight;
-}
-
-TextureLock::~TextureLock() { Unlock(); }
-
-bool TextureLock::GetInfo(void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width, int* height,
-                          int* depth) {
-  if (!bits_) return false;
-  TextureRecord* r = texture_->Record();
-  if (bits) *bits = bits_;
-  if (rowPitch) *rowPitch = rowPitch_;
-  if (slicePitch) *slicePitch = slicePitch_;
-  if (bitsPerPixel) *bitsPerPixel = bitsPerPixel_;
-  if (width) *width = r->createdWidth;
-  if (height) *height = r->createdHeight;
-  if (depth) *depth = r->depth;
-  return true;
 }
 
 void TextureLock::Unlock() {
