@@ -239,8 +239,7 @@ TEST_F(BufferTest, DrawsFromTheCurrentBuffers) {
   quad.Set();
   indices.Set();
   EXPECT_EQ(G::RenderIndTris(2), D3D_OK);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 1, 1, 0x000000)) << "the vertices before the first are not drawn";
   EXPECT_TRUE(PixelIs(image, 15, 15, 0xFF0000));
   EXPECT_TRUE(PixelIs(image, 55, 55, 0xFF0000));

@@ -309,6 +309,11 @@ void D3D9Test::BeginClearedFrame(unsigned color) {
 
 void D3D9Test::EndFrame() { DXG::EndFrame0(); }
 
+Image D3D9Test::FinishFrame() {
+  EndFrame();
+  return ReadBackBuffer();
+}
+
 Matrix4 Identity() { return Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1); }
 
 Matrix4 Translation(float x, float y, float z) { return Matrix4(1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1); }

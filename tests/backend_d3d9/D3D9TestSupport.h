@@ -101,6 +101,8 @@ class D3D9Test : public testing::Test {
   // An open frame, cleared to the colour with depth 1.
   void BeginClearedFrame(unsigned color);
   void EndFrame();
+  // Ends the frame and reads the back buffer back.
+  Image FinishFrame();
 };
 
 // Identity and simple transforms.

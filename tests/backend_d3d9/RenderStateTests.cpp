@@ -213,10 +213,6 @@ class DrawTest : public D3D9Test {
     G::UnbindShader();
     G::SetCullMode(G::kCullNone);
   }
-  Image Finish() {
-    EndFrame();
-    return ReadBackBuffer();
-  }
 };
 
 TEST_F(DrawTest, ImmediateModeDrawsEachPrimitiveType) {
@@ -236,7 +232,7 @@ TEST_F(DrawTest, ImmediateModeDrawsEachPrimitiveType) {
   G::IMColor4(1, 1, 1, 1);
   G::IMPosition2(250, 150);
   G::IMEnd();
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 15, 15, 0xFF0000));
   EXPECT_TRUE(PixelIs(image, 55, 55, 0x000000)) << "the other half of the triangle's box";
   EXPECT_TRUE(PixelIs(image, 125, 35, 0x00FF00));
@@ -263,7 +259,7 @@ TEST_F(DrawTest, IncompletePrimitivesAreLeftOut) {
   G::IMPosition2(100, 150);
   G::IMEnd();
   LogTail log;
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 20, 20, 0xFFFFFF));
   EXPECT_TRUE(PixelIs(image, 120, 20, 0xFFFFFF));
   EXPECT_TRUE(PixelIs(image, 220, 12, 0x000000));
@@ -305,7 +301,7 @@ TEST_F(DrawTest, ImmediateModeMisuseIsLogged) {
               "Invalid float range for a color: 1.5\n  -call stack:\n\n"
               "Warning: IMPosition4 not correctly implemented correctly for D3D yet.\n");
   }
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 20, 20, 0x00FFFF));
 }
 
@@ -347,7 +343,7 @@ TEST_F(DrawTest, AlphaTestAndBlending) {
   G::SetBlendFunc(G::kBlendOne, G::kBlendOne);
   G::SetRenderState(G::kStateAlphaTest, false);
   DrawQuad(250, 10, 300, 60, 0x0000FF00);
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 30, 30, 0x0000FF)) << "alpha 0 is tested away";
   EXPECT_TRUE(PixelIs(image, 90, 30, 0x80007F));
   EXPECT_TRUE(PixelIs(image, 150, 30, 0x0000FF)) << "0x70 is not above 127";
@@ -365,7 +361,7 @@ TEST_F(DrawTest, DepthTestAndDepthWrite) {
   G::SetRenderState(G::kStateDepthTest, false);
   DrawQuad(10, 160, 100, 230, 0xFF0000FF, -0.25f);
   DrawQuad(10, 170, 100, 230, 0xFFFFFFFF, -0.75f);
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 75, 75, 0xFF0000)) << "the farther quad stays behind";
   EXPECT_TRUE(PixelIs(image, 225, 75, 0x00FF00)) << "no depth written";
   EXPECT_TRUE(PixelIs(image, 50, 200, 0xFFFFFF)) << "no depth test";
@@ -401,7 +397,7 @@ TEST_F(DrawTest, CullModesWithCullReverse) {
     y += 40;
   }
   G::SetCullReverse(false);
-  Image image = Finish();
+  Image image = FinishFrame();
   y = 5;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.mode << " " << c.reverse);
@@ -424,7 +420,7 @@ TEST_F(DrawTest, WireframeAndColourWrite) {
   G::SetRenderState(G::kStateColorWrite, false);
   DrawQuad(150, 20, 250, 100, 0xFFFFFFFF);
   G::SetRenderState(G::kStateColorWrite, true);
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 40, 40, 0x000000)) << "no fill";
   EXPECT_TRUE(PixelIs(image, 60, 20, 0xFFFF00)) << "the top edge";
   EXPECT_TRUE(PixelIs(image, 200, 60, 0x000000)) << "no colour written";
@@ -436,7 +432,7 @@ TEST_F(DrawTest, TwoDModeMapsScreenPixelsAndClipsToItsRectangle) {
   DrawQuad(0, 0, 320, 240, 0xFFFF0000);
   DrawQuad(100, 50, 110, 60, 0xFF00FF00);
   DrawQuad(170, 100, 180, 110, 0xFF0000FF);
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 0, 0, 0x808080));
   EXPECT_TRUE(PixelIs(image, 319, 239, 0x808080));
   EXPECT_TRUE(PixelIs(image, 99, 49, 0x808080));

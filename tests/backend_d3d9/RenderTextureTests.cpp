@@ -47,8 +47,7 @@ TEST_F(RenderTextureTest, APlainTargetIsDrawnIntoAndShownAsASprite) {
   BeginClearedFrame(0xFF000000);
   G::Set2DMode(0, 0, kBackBufferWidth, kBackBufferHeight);
   G::DrawRenderTexture(100, 50, target, 1.0f);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 110, 60, 0xFF0000));
   EXPECT_TRUE(PixelIs(image, 150, 75, 0x0000FF));
   EXPECT_TRUE(PixelIs(image, 170, 60, 0x000000)) << "64 pixels wide";
@@ -249,8 +248,7 @@ TEST_F(RenderTextureTest, ClearLeavesTheStencilWhileATargetIsBound) {
   target.Set(0);
   ASSERT_TRUE(G::Clear(0xFF000000, true, true, true, 0));
   drawWhereStencilIsOne(0xFFFF0000);
-  EndFrame();
-  EXPECT_TRUE(PixelIs(ReadBackBuffer(), 160, 120, 0xFF0000)) << "the stencil kept its 1";
+  EXPECT_TRUE(PixelIs(FinishFrame(), 160, 120, 0xFF0000)) << "the stencil kept its 1";
 
   G::RenderTargetDesc desc;
   ASSERT_TRUE(target.BeginRender(desc));
@@ -259,8 +257,7 @@ TEST_F(RenderTextureTest, ClearLeavesTheStencilWhileATargetIsBound) {
   G::Set2DMode(0, 0, kBackBufferWidth, kBackBufferHeight);
   ASSERT_TRUE(G::Clear(0xFF000000, true, true, true, 0));
   drawWhereStencilIsOne(0xFF00FF00);
-  EndFrame();
-  EXPECT_TRUE(PixelIs(ReadBackBuffer(), 160, 120, 0x000000)) << "cleared to 0 once the target was done";
+  EXPECT_TRUE(PixelIs(FinishFrame(), 160, 120, 0x000000)) << "cleared to 0 once the target was done";
 }
 
 TEST(CubeFaceViewMatrix, LooksAlongEachAxisWithTheDeviceUpVectors) {
@@ -344,8 +341,7 @@ TEST_F(RenderTextureTest, ACompositeSceneIsSavedAsAPicture) {
   G::DrawRenderTexture(240, 16, target, 1.0f);
   G::DrawSpriteStretched(16, 16, 80, 80, checker, 1.0f);
   G::DrawLine2D(16, 200, 0xFFFFFFFF, 304, 200, 0xFFFF0000);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 20, 20, 0x303030));
   EXPECT_TRUE(PixelIs(image, 28, 20, 0xFFFFFF));
   EXPECT_TRUE(PixelIs(image, 242, 18, 0x203040));

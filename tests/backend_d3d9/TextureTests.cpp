@@ -65,8 +65,7 @@ TEST_F(TextureTest, ALoadedImageDrawsAsASpriteAtItsSize) {
   BeginSpriteFrame();
   texture.SetFilter(G::kFilterPoint);
   G::DrawSprite(100, 100, texture, 1.0f);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 102, 102, 0xFF0000));
   EXPECT_TRUE(PixelIs(image, 113, 102, 0x00FF00));
   EXPECT_TRUE(PixelIs(image, 102, 113, 0x0000FF));
@@ -237,8 +236,7 @@ TEST_F(TextureTest, ColourKeyedImagesLetTheBackgroundThroughAndClamp) {
   G::IMEnd();
   texture.SetFilter(G::kFilterPoint);
   G::DrawSprite(50, 50, texture, 1.0f);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 51, 52, 0xFF0000)) << "black is transparent";
   EXPECT_TRUE(PixelIs(image, 56, 52, 0xFFFFFF));
 }
@@ -419,8 +417,7 @@ TEST_F(TextureTest, LockedPixelsDrawAsASprite) {
   BeginSpriteFrame();
   texture.SetFilter(G::kFilterPoint);
   G::DrawSprite(20, 30, texture, 1.0f);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 22, 33, 0xFFFF00));
   EXPECT_TRUE(PixelIs(image, 33, 33, 0x00FFFF));
   EXPECT_TRUE(PixelIs(image, 37, 33, 0x000000));
