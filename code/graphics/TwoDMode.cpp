@@ -9,13 +9,9 @@
 
 namespace G {
 
-namespace {
-Matrix4 Identity() { return Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1); }
-}  // namespace
-
 void Set2DMode(int x, int y, int width, int height) {
-  SetWorldMatrix(Identity());
-  SetViewMatrix(Identity());
+  SetWorldMatrix(Matrix4::Identity());
+  SetViewMatrix(Matrix4::Identity());
   // Orthographic over the rectangle with pixel y growing downward, in the
   // row-vector form the backends take for projections (translation in the
   // fourth row): (x, y) lands on (-1, +1), (x + width, y + height) on (+1, -1).
@@ -78,9 +74,9 @@ void SetDefaultRenderStates() {
   SetAlphaFunc(kCompareNotEqual);
   SetDepthFunc(kCompareLessEqual);
   SetBlendFunc(kBlendSourceAlpha, kBlendInvSourceAlpha);
-  SetProjectionMatrix(Identity());
-  SetViewMatrix(Identity());
-  SetWorldMatrix(Identity());
+  SetProjectionMatrix(Matrix4::Identity());
+  SetViewMatrix(Matrix4::Identity());
+  SetWorldMatrix(Matrix4::Identity());
   SetViewport(0, 0, GetSetup()->width, GetSetup()->height);
 }
 

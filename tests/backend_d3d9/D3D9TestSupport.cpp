@@ -314,8 +314,6 @@ Image D3D9Test::FinishFrame() {
   return ReadBackBuffer();
 }
 
-Matrix4 Identity() { return Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1); }
-
 Matrix4 Translation(float x, float y, float z) { return Matrix4(1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1); }
 
 void WriteShaderFile(const std::string& path, const std::string& text) { WriteFileText(path, text); }

@@ -105,8 +105,7 @@ class D3D9Test : public testing::Test {
   Image FinishFrame();
 };
 
-// Identity and simple transforms.
-Matrix4 Identity();
+// A translation, for world matrices.
 Matrix4 Translation(float x, float y, float z);
 
 // Writes text to a file in the working folder.

@@ -187,7 +187,7 @@ TEST_F(RenderStateTest, WithoutADeviceStatesAreRefusedAndReadAsZero) {
   EXPECT_NE(G::SetRenderState(G::kStateDepthTest, true), D3D_OK);
   EXPECT_FALSE(G::GetRenderState(G::kStateDepthTest));
   EXPECT_NE(G::SetCullMode(G::kCullNone), D3D_OK);
-  EXPECT_NE(G::SetWorldMatrix(Identity()), D3D_OK);
+  EXPECT_NE(G::SetWorldMatrix(Matrix4::Identity()), D3D_OK);
   EXPECT_EQ(G::GetWorldMatrix().m[0], 0.0f);
   EXPECT_NE(G::RenderTris(1, 0), D3D_OK);
   int x = 1, y = 1, width = 1, height = 1;

@@ -324,7 +324,7 @@ TEST_F(RenderTextureTest, ACompositeSceneIsSavedAsAPicture) {
   Matrix4::LookAt(view, Vector3(0, 3, -8), Vector3(0, 0, 0), Vector3(0, 1, 0), false, false);
   G::SetProjectionMatrix(projection);
   G::SetViewMatrix(view);
-  G::SetWorldMatrix(Identity());
+  G::SetWorldMatrix(Matrix4::Identity());
   G::SetCullMode(G::kCullNone);
   G::UnsetTexture(0);
   G::IMBegin(G::kPrimitiveTriangleFan);

@@ -469,7 +469,7 @@ TEST_F(DrawingTest, TransformsLoadViewThenWorld) {
   G::SetWorldMatrix(world);
   G::SetViewMatrix(view);
   glGetFloatv(GL_MODELVIEW_MATRIX, first);
-  G::SetWorldMatrix(Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+  G::SetWorldMatrix(Matrix4::Identity());
   G::SetViewMatrix(view);
   G::SetWorldMatrix(world);
   glGetFloatv(GL_MODELVIEW_MATRIX, second);
@@ -500,7 +500,7 @@ TEST_F(DrawingTest, APerspectiveSceneLandsWhereTheCameraLooks) {
   G::SetViewport(0, 0, 800, 600);
   G::SetProjectionMatrix(projection);
   G::SetViewMatrix(view);
-  G::SetWorldMatrix(Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+  G::SetWorldMatrix(Matrix4::Identity());
   G::SetCullMode(G::kCullNone);
   auto square = [](float cx, float cy, unsigned color) {
     G::IMBegin(G::kPrimitiveTriangleFan);
