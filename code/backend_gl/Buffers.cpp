@@ -12,17 +12,16 @@
 
 namespace G {
 
-struct SVB_API_Data {
+// Vertex and index buffers hold the same: the buffer object, its usage and
+// the rendering context it belongs to.
+struct GLBufferObject {
   GLuint name = 0;
   GLenum usage = 0;
   unsigned generation = 0;
 };
 
-struct SIB_API_Data {
-  GLuint name = 0;
-  GLenum usage = 0;
-  unsigned generation = 0;
-};
+struct SVB_API_Data : GLBufferObject {};
+struct SIB_API_Data : GLBufferObject {};
 
 }  // namespace G
 
@@ -74,11 +73,61 @@ int ComponentSize(VertexComponentType type) {
 
 const void* Offset(int bytes) { return reinterpret_cast<const void*>(static_cast<uintptr_t>(bytes)); }
 
-bool HasLiveBuffer(const VertexBufferRecord* record) {
+template <class Record>
+bool HasLiveBuffer(const Record* record) {
   return record && record->api && record->api->name && IsLiveContext(record->api->generation);
 }
-bool HasLiveBuffer(const IndexBufferRecord* record) {
-  return record && record->api && record->api->name && IsLiveContext(record->api->generation);
+
+// A new buffer object of the size on the target, left bound; 0 (logged)
+// when none is made.
+GLuint MakeBufferObject(GLenum target, GLsizeiptrARB bytes, GLenum usage, const char* nameFailure,
+                        const char* errorHeading) {
+  ClearErrors();
+  GLuint name = 0;
+  if (glGenBuffersARB) glGenBuffersARB(1, &name);
+  if (!name) {
+    ErrorLog << nameFailure;
+    return 0;
+  }
+  glBindBufferARB(target, name);
+  glBufferDataARB(target, bytes, nullptr, usage);
+  if (CheckGLErrors(errorHeading, true)) {
+    glDeleteBuffersARB(1, &name);
+    return 0;
+  }
+  return name;
+}
+
+void FillApiData(GLBufferObject* api, GLuint name, GLenum usage) {
+  api->name = name;
+  api->usage = usage;
+  api->generation = GLBackend::ContextGeneration();
+}
+
+// Both locks map the whole buffer, under the graphics lock; a discard
+// request has no further effect.
+void* MapWholeBuffer(GLenum target, const GLBufferObject& api, bool writeOnly, const char* errorHeading) {
+  ClearErrors();
+  glBindBufferARB(target, api.name);
+  void* data = glMapBufferARB(target, writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
+  CheckGLErrors(errorHeading, true);
+  return data;
+}
+
+void UnmapWholeBuffer(GLenum target, const GLBufferObject& api, const char* damaged) {
+  glBindBufferARB(target, api.name);
+  if (!glUnmapBufferARB(target)) {
+    ErrorLog << damaged;
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+}
+
+template <class Record>
+void FreeBufferObject(Record* record) {
+  if (!record->api) return;
+  if (record->api->name && IsLiveContext(record->api->generation)) glDeleteBuffersARB(1, &record->api->name);
+  delete2(record->api);
+  record->api = nullptr;
 }
 
 }  // namespace
@@ -99,25 +148,14 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
   if (glBindBufferARB) glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   GLBackend::DisableClientArrays();
   g_currentVertexBuffer = nullptr;
-  ClearErrors();
-  GLuint name = 0;
-  if (glGenBuffersARB) glGenBuffersARB(1, &name);
-  if (!name) {
-    ErrorLog << "glGenBuffersARB failed... so can't make VB.\n";
-    return false;
-  }
   const GLenum usage = UsageFor(dynamic, writeOnly);
-  glBindBufferARB(GL_ARRAY_BUFFER_ARB, name);
-  glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(vertexCount) * vertexSize, nullptr, usage);
-  if (CheckGLErrors("Error making Vertex Buffer:\n", true)) {
-    glDeleteBuffersARB(1, &name);
-    return false;
-  }
+  const GLuint name = MakeBufferObject(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(vertexCount) * vertexSize,
+                                       usage, "glGenBuffersARB failed... so can't make VB.\n",
+                                       "Error making Vertex Buffer:\n");
+  if (!name) return false;
   VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
   r->api = new2(SVB_API_Data, SVB_API_Data());
-  r->api->name = name;
-  r->api->usage = usage;
-  r->api->generation = GLBackend::ContextGeneration();
+  FillApiData(r->api, name, usage);
   return true;
 }
 
@@ -186,11 +224,7 @@ void VertexBuffer::Set() {
 void VertexBuffer::Free() {
   CriticalSectionLock lock(g_graphicsLock);
   if (g_currentVertexBuffer == record_) g_currentVertexBuffer = nullptr;
-  SVB_API_Data* api = record_->api;
-  if (!api) return;
-  if (api->name && IsLiveContext(api->generation)) glDeleteBuffersARB(1, &api->name);
-  delete2(api);
-  record_->api = nullptr;
+  FreeBufferObject(record_);
 }
 
 void UnsetVertexBuffer() {
@@ -213,25 +247,14 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
   CriticalSectionLock lock(g_graphicsLock);
   // Replaces any earlier contents of the handle, as vertex buffers do.
   SRFree();
-  ClearErrors();
-  GLuint name = 0;
-  if (glGenBuffersARB) glGenBuffersARB(1, &name);
-  if (!name) {
-    ErrorLog << "glGenBuffersARB failed... so can't make IB.\n";
-    return false;
-  }
   const GLenum usage = UsageFor(dynamic, writeOnly);
-  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, name);
-  glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(indexCount) * 2, nullptr, usage);
-  if (CheckGLErrors("Error making Index Buffer:", true)) {
-    glDeleteBuffersARB(1, &name);
-    return false;
-  }
+  const GLuint name = MakeBufferObject(GL_ELEMENT_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(indexCount) * 2,
+                                       usage, "glGenBuffersARB failed... so can't make IB.\n",
+                                       "Error making Index Buffer:");
+  if (!name) return false;
   IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
   r->api = new2(SIB_API_Data, SIB_API_Data());
-  r->api->name = name;
-  r->api->usage = usage;
-  r->api->generation = GLBackend::ContextGeneration();
+  FillApiData(r->api, name, usage);
   return true;
 }
 
@@ -251,11 +274,7 @@ void IndexBuffer::Set() {
 void IndexBuffer::Free() {
   CriticalSectionLock lock(g_graphicsLock);
   if (g_currentIndexBuffer == record_) g_currentIndexBuffer = nullptr;
-  SIB_API_Data* api = record_->api;
-  if (!api) return;
-  if (api->name && IsLiveContext(api->generation)) glDeleteBuffersARB(1, &api->name);
-  delete2(api);
-  record_->api = nullptr;
+  FreeBufferObject(record_);
 }
 
 void UnsetIndexBuffer() {
@@ -266,7 +285,6 @@ void UnsetIndexBuffer() {
 
 // ---- Locks ------------------------------------------------------------------------------
 
-// The whole buffer is mapped; a discard request has no further effect.
 VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool) : buffer_(&buffer) {
   VertexBufferRecord* r = buffer.Record();
   if (!r) {
@@ -276,10 +294,7 @@ VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool) : buffer_(&buffer
   }
   if (!HasLiveBuffer(r)) return;
   CriticalSectionLock lock(g_graphicsLock);
-  ClearErrors();
-  glBindBufferARB(GL_ARRAY_BUFFER_ARB, r->api->name);
-  data_ = glMapBufferARB(GL_ARRAY_BUFFER_ARB, r->writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
-  CheckGLErrors("Lock VB:\n", true);
+  data_ = MapWholeBuffer(GL_ARRAY_BUFFER_ARB, *r->api, r->writeOnly, "Lock VB:\n");
   // The array binding changed under the current buffer: it must be set again.
   g_currentVertexBuffer = nullptr;
 }
@@ -291,12 +306,8 @@ VertexBufferLock::~VertexBufferLock() {
   VertexBufferRecord* r = buffer_->Record();
   CriticalSectionLock lock(g_graphicsLock);
   g_currentVertexBuffer = nullptr;
-  if (!HasLiveBuffer(r)) return;
-  glBindBufferARB(GL_ARRAY_BUFFER_ARB, r->api->name);
-  if (!glUnmapBufferARB(GL_ARRAY_BUFFER_ARB)) {
-    ErrorLog << "Warning... contents of vertex buffer damaged during mapping.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
+  if (HasLiveBuffer(r))
+    UnmapWholeBuffer(GL_ARRAY_BUFFER_ARB, *r->api, "Warning... contents of vertex buffer damaged during mapping.\n");
 }
 
 IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool) : buffer_(&buffer) {
@@ -308,10 +319,7 @@ IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool) : buffer_(&buffer) {
   }
   if (!HasLiveBuffer(r)) return;
   CriticalSectionLock lock(g_graphicsLock);
-  ClearErrors();
-  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->api->name);
-  data_ = glMapBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
-  CheckGLErrors("Lock IB:\n", true);
+  data_ = MapWholeBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, *r->api, r->writeOnly, "Lock IB:\n");
   g_currentIndexBuffer = nullptr;
 }
 
@@ -321,12 +329,9 @@ IndexBufferLock::~IndexBufferLock() {
   IndexBufferRecord* r = buffer_->Record();
   CriticalSectionLock lock(g_graphicsLock);
   g_currentIndexBuffer = nullptr;
-  if (!HasLiveBuffer(r)) return;
-  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->api->name);
-  if (!glUnmapBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB)) {
-    ErrorLog << "Warning... contents of index buffer damaged during mapping.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
+  if (HasLiveBuffer(r))
+    UnmapWholeBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, *r->api,
+                     "Warning... contents of index buffer damaged during mapping.\n");
 }
 
 }  // namespace G
