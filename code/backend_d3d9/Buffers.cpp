@@ -116,14 +116,35 @@ void RemakeDynamicBuffers(const std::list<Record*>& records) {
 }
 
 // Both locks: the whole buffer, discarding only for a dynamic one. Null
-// without an API buffer or when the lock fails.
+// without a record (logged), without an API buffer or when the lock fails.
 template <class Record>
-void* LockApiBuffer(Record* record, bool discard) {
+void* LockApiBuffer(Record* record, bool discard, const char* missing) {
+  if (!record) {
+    ErrorLog << missing;
+    WriteCallStack(ErrorLog, "  -call made from:\n");
+    return nullptr;
+  }
   CriticalSectionLock hold(g_graphicsLock);
   if (!record->api || !record->api->buffer) return nullptr;
   DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
   void* data = nullptr;
   return SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags)) ? data : nullptr;
+}
+
+// Both buffers' Set: without an API buffer it is refused, never written
+// only warned about.
+template <class Record>
+bool CheckBufferToSet(const Record* record, const char* missing, const char* unwritten) {
+  if (!record || !record->api || !record->api->buffer) {
+    ErrorLog << missing;
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return false;
+  }
+  if (!record->written) {
+    ErrorLog << unwritten;
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+  return true;
 }
 
 // A dynamic buffer keeps a copy of what it holds for after a reset.
@@ -255,15 +276,10 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
 }
 
 void VertexBuffer::Set() {
-  if (!record_ || !record_->api || !record_->api->buffer) {
-    ErrorLog << "Warning: attempt to set a non-allocated vertex buffer as a stream source.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
+  if (!DXG::CheckBufferToSet(
+          record_, "Warning: attempt to set a non-allocated vertex buffer as a stream source.\n",
+          "Warning: Vertex buffer set, but has never been locked before.  Data in it is invalid.\n"))
     return;
-  }
-  if (!record_->written) {
-    ErrorLog << "Warning: Vertex buffer set, but has never been locked before.  Data in it is invalid.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
   CriticalSectionLock hold(g_graphicsLock);
   g_d3d.device->SetStreamSource(0, record_->api->buffer, 0, static_cast<UINT>(record_->vertexSize));
   DXG::SetCurrentDeclaration(record_->api->declaration, record_->api->declarationVertexSize);
@@ -288,13 +304,7 @@ void UnsetVertexBuffer() {
 }
 
 VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool discard) : buffer_(&buffer) {
-  VertexBufferRecord* record = buffer.Record();
-  if (!record) {
-    ErrorLog << "Warning: attempt to lock a non-allocated vertex buffer.\n";
-    WriteCallStack(ErrorLog, "  -call made from:\n");
-    return;
-  }
-  data_ = DXG::LockApiBuffer(record, discard);
+  data_ = DXG::LockApiBuffer(buffer.Record(), discard, "Warning: attempt to lock a non-allocated vertex buffer.\n");
 }
 
 VertexBufferLock::~VertexBufferLock() {
@@ -325,15 +335,9 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
 }
 
 void IndexBuffer::Set() {
-  if (!record_ || !record_->api || !record_->api->buffer) {
-    ErrorLog << "Warning: attempt to set a non-allocated index buffer\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
+  if (!DXG::CheckBufferToSet(record_, "Warning: attempt to set a non-allocated index buffer\n",
+                             "Warning: Index buffer set, but has never been locked before.  Data in it is invalid.\n"))
     return;
-  }
-  if (!record_->written) {
-    ErrorLog << "Warning: Index buffer set, but has never been locked before.  Data in it is invalid.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
   g_d3d.device->SetIndices(record_->api->buffer);
   g_d3d.indexBuffer = record_;
 }
@@ -356,13 +360,7 @@ void UnsetIndexBuffer() {
 }
 
 IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool discard) : buffer_(&buffer) {
-  IndexBufferRecord* record = buffer.Record();
-  if (!record) {
-    ErrorLog << "Warning: attempt to lock a non-allocated index buffer.\n";
-    WriteCallStack(ErrorLog, "  -call made from:\n");
-    return;
-  }
-  data_ = DXG::LockApiBuffer(record, discard);
+  data_ = DXG::LockApiBuffer(buffer.Record(), discard, "Warning: attempt to lock a non-allocated index buffer.\n");
 }
 
 IndexBufferLock::~IndexBufferLock() {
