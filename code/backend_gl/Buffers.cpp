@@ -104,18 +104,33 @@ void FillApiData(GLBufferObject* api, GLuint name, GLenum usage) {
   api->generation = GLBackend::ContextGeneration();
 }
 
-// Both locks map the whole buffer, under the graphics lock; a discard
-// request has no further effect.
-void* MapWholeBuffer(GLenum target, const GLBufferObject& api, bool writeOnly, const char* errorHeading) {
+// Both locks map the whole buffer; a discard request has no further
+// effect. Mapping and unmapping change the binding under the current buffer
+// of the kind, which must then be set again. Null without a record (logged)
+// or a live buffer.
+template <class Record>
+void* MapBuffer(Record* record, Record*& current, GLenum target, const char* missing, const char* errorHeading) {
+  if (!record) {
+    ErrorLog << missing;
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return nullptr;
+  }
+  if (!HasLiveBuffer(record)) return nullptr;
+  CriticalSectionLock lock(g_graphicsLock);
   ClearErrors();
-  glBindBufferARB(target, api.name);
-  void* data = glMapBufferARB(target, writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
+  glBindBufferARB(target, record->api->name);
+  void* data = glMapBufferARB(target, record->writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
   CheckGLErrors(errorHeading, true);
+  current = nullptr;
   return data;
 }
 
-void UnmapWholeBuffer(GLenum target, const GLBufferObject& api, const char* damaged) {
-  glBindBufferARB(target, api.name);
+template <class Record>
+void UnmapBuffer(Record* record, Record*& current, GLenum target, const char* damaged) {
+  CriticalSectionLock lock(g_graphicsLock);
+  current = nullptr;
+  if (!HasLiveBuffer(record)) return;
+  glBindBufferARB(target, record->api->name);
   if (!glUnmapBufferARB(target)) {
     ErrorLog << damaged;
     WriteCallStack(ErrorLog, "  -call stack:\n");
@@ -286,52 +301,28 @@ void UnsetIndexBuffer() {
 // ---- Locks ------------------------------------------------------------------------------
 
 VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool) : buffer_(&buffer) {
-  VertexBufferRecord* r = buffer.Record();
-  if (!r) {
-    ErrorLog << "Warning: attempt to lock a non-allocated vertex buffer.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return;
-  }
-  if (!HasLiveBuffer(r)) return;
-  CriticalSectionLock lock(g_graphicsLock);
-  data_ = MapWholeBuffer(GL_ARRAY_BUFFER_ARB, *r->api, r->writeOnly, "Lock VB:\n");
-  // The array binding changed under the current buffer: it must be set again.
-  g_currentVertexBuffer = nullptr;
+  data_ = MapBuffer(buffer.Record(), g_currentVertexBuffer, GL_ARRAY_BUFFER_ARB,
+                    "Warning: attempt to lock a non-allocated vertex buffer.\n", "Lock VB:\n");
 }
 
 // Nothing to unmap when the lock never took hold.
 VertexBufferLock::~VertexBufferLock() {
   if (!data_) return;
   data_ = nullptr;
-  VertexBufferRecord* r = buffer_->Record();
-  CriticalSectionLock lock(g_graphicsLock);
-  g_currentVertexBuffer = nullptr;
-  if (HasLiveBuffer(r))
-    UnmapWholeBuffer(GL_ARRAY_BUFFER_ARB, *r->api, "Warning... contents of vertex buffer damaged during mapping.\n");
+  UnmapBuffer(buffer_->Record(), g_currentVertexBuffer, GL_ARRAY_BUFFER_ARB,
+              "Warning... contents of vertex buffer damaged during mapping.\n");
 }
 
 IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool) : buffer_(&buffer) {
-  IndexBufferRecord* r = buffer.Record();
-  if (!r) {
-    ErrorLog << "Warning: attempt to lock a non-allocated index buffer.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return;
-  }
-  if (!HasLiveBuffer(r)) return;
-  CriticalSectionLock lock(g_graphicsLock);
-  data_ = MapWholeBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, *r->api, r->writeOnly, "Lock IB:\n");
-  g_currentIndexBuffer = nullptr;
+  data_ = MapBuffer(buffer.Record(), g_currentIndexBuffer, GL_ELEMENT_ARRAY_BUFFER_ARB,
+                    "Warning: attempt to lock a non-allocated index buffer.\n", "Lock IB:\n");
 }
 
 IndexBufferLock::~IndexBufferLock() {
   if (!data_) return;
   data_ = nullptr;
-  IndexBufferRecord* r = buffer_->Record();
-  CriticalSectionLock lock(g_graphicsLock);
-  g_currentIndexBuffer = nullptr;
-  if (HasLiveBuffer(r))
-    UnmapWholeBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, *r->api,
-                     "Warning... contents of index buffer damaged during mapping.\n");
+  UnmapBuffer(buffer_->Record(), g_currentIndexBuffer, GL_ELEMENT_ARRAY_BUFFER_ARB,
+              "Warning... contents of index buffer damaged during mapping.\n");
 }
 
 }  // namespace G
