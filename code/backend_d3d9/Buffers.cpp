@@ -4,6 +4,7 @@
 // pool; dynamic ones in the default pool, so they are let go before a device
 // reset and made again, with their last contents, after it.
 #include <cstring>
+#include <list>
 #include <vector>
 
 #include "backend_d3d9/D3D9Backend.h"
@@ -73,20 +74,26 @@ bool SameFormat(const G::VertexFormat& a, const G::VertexFormat& b) {
   return true;
 }
 
-HRESULT CreateVertexBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DVertexBuffer9** out) {
+HRESULT CreateBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DVertexBuffer9** out) {
   DWORD usage = (dynamic ? D3DUSAGE_DYNAMIC : 0) | (writeOnly ? D3DUSAGE_WRITEONLY : 0);
   D3DPOOL pool = dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
   return Hooked("CreateVertexBuffer", static_cast<long>(bytes),
                 [&] { return g_d3d.device->CreateVertexBuffer(bytes, usage, 0, pool, out, nullptr); });
 }
 
-HRESULT CreateIndexBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DIndexBuffer9** out) {
+HRESULT CreateBufferObject(UINT bytes, bool dynamic, bool writeOnly, IDirect3DIndexBuffer9** out) {
   DWORD usage = (dynamic ? D3DUSAGE_DYNAMIC : 0) | (writeOnly ? D3DUSAGE_WRITEONLY : 0);
   D3DPOOL pool = dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
   return Hooked("CreateIndexBuffer", static_cast<long>(bytes), [&] {
     return g_d3d.device->CreateIndexBuffer(bytes, usage, D3DFMT_INDEX16, pool, out, nullptr);
   });
 }
+
+// The size the API buffer was made with.
+UINT BufferBytes(const G::VertexBufferRecord* record) {
+  return static_cast<UINT>(record->vertexCount) * static_cast<UINT>(record->vertexSize);
+}
+UINT BufferBytes(const G::IndexBufferRecord* record) { return static_cast<UINT>(record->indexCount) * 2; }
 
 // Fills a re-made buffer with what it held before the reset.
 template <class Buffer>
@@ -95,6 +102,61 @@ void Refill(Buffer* buffer, const std::vector<unsigned char>& contents) {
   if (contents.empty() || FAILED(buffer->Lock(0, 0, &data, 0)) || !data) return;
   std::memcpy(data, contents.data(), contents.size());
   buffer->Unlock();
+}
+
+// Makes the dynamic buffers the reset let go of again, with their contents.
+template <class Record>
+void RemakeDynamicBuffers(const std::list<Record*>& records) {
+  CriticalSectionLock hold(g_graphicsLock);
+  for (Record* record : records) {
+    if (!record->dynamic || !record->api || record->api->buffer) continue;
+    if (SUCCEEDED(CreateBufferObject(BufferBytes(record), true, record->writeOnly, &record->api->buffer)))
+      Refill(record->api->buffer, record->api->contents);
+  }
+}
+
+// Both locks: the whole buffer, discarding only for a dynamic one. Null
+// without a record (logged), without an API buffer or when the lock fails.
+template <class Record>
+void* LockApiBuffer(Record* record, bool discard, const char* missing) {
+  if (!record) {
+    ErrorLog << missing;
+    WriteCallStack(ErrorLog, "  -call made from:\n");
+    return nullptr;
+  }
+  CriticalSectionLock hold(g_graphicsLock);
+  if (!record->api || !record->api->buffer) return nullptr;
+  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
+  void* data = nullptr;
+  return SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags)) ? data : nullptr;
+}
+
+// Both buffers' Set: without an API buffer it is refused, never written
+// only warned about.
+template <class Record>
+bool CheckBufferToSet(const Record* record, const char* missing, const char* unwritten) {
+  if (!record || !record->api || !record->api->buffer) {
+    ErrorLog << missing;
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return false;
+  }
+  if (!record->written) {
+    ErrorLog << unwritten;
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+  return true;
+}
+
+// A dynamic buffer keeps a copy of what it holds for after a reset.
+template <class Record>
+void UnlockApiBuffer(Record* record, const void* data) {
+  CriticalSectionLock hold(g_graphicsLock);
+  if (!record || !record->api || !record->api->buffer) return;
+  if (record->dynamic) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    record->api->contents.assign(bytes, bytes + BufferBytes(record));
+  }
+  record->api->buffer->Unlock();
 }
 
 // Default-pool buffers must be gone before the device can be reset; the
@@ -107,15 +169,7 @@ void HandleVertexBuffersLost() {
     if (record->dynamic && record->api) ReleaseCom(record->api->buffer);
 }
 
-void HandleVertexBuffersRestored() {
-  CriticalSectionLock hold(g_graphicsLock);
-  for (G::VertexBufferRecord* record : G::g_vertexBufferRecords) {
-    if (!record->dynamic || !record->api || record->api->buffer) continue;
-    UINT bytes = static_cast<UINT>(record->vertexCount) * static_cast<UINT>(record->vertexSize);
-    if (SUCCEEDED(CreateVertexBufferObject(bytes, true, record->writeOnly, &record->api->buffer)))
-      Refill(record->api->buffer, record->api->contents);
-  }
-}
+void HandleVertexBuffersRestored() { RemakeDynamicBuffers(G::g_vertexBufferRecords); }
 
 void HandleIndexBuffersLost() {
   CriticalSectionLock hold(g_graphicsLock);
@@ -125,15 +179,7 @@ void HandleIndexBuffersLost() {
     if (record->dynamic && record->api) ReleaseCom(record->api->buffer);
 }
 
-void HandleIndexBuffersRestored() {
-  CriticalSectionLock hold(g_graphicsLock);
-  for (G::IndexBufferRecord* record : G::g_indexBufferRecords) {
-    if (!record->dynamic || !record->api || record->api->buffer) continue;
-    UINT bytes = static_cast<UINT>(record->indexCount) * 2;
-    if (SUCCEEDED(CreateIndexBufferObject(bytes, true, record->writeOnly, &record->api->buffer)))
-      Refill(record->api->buffer, record->api->contents);
-  }
-}
+void HandleIndexBuffersRestored() { RemakeDynamicBuffers(G::g_indexBufferRecords); }
 
 void ReleaseDeclarationCache() {
   for (DeclarationCacheEntry& entry : VertexDeclarationCache) ReleaseCom(entry.declaration);
@@ -194,18 +240,7 @@ void SetVertexFormat(const VertexFormat& format) {
 // ---- Vertex buffers --------------------------------------------------------
 
 VertexBuffer::~VertexBuffer() noexcept(false) {
-  if (!g_d3d.initialised) {
-    ErrorLog << "Bad: vertex buffer being destructed, but graphics is not inited.\n";
-    if (record_) ErrorLog << "  -AND it still thinks it has d3d resources.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    // An empty handle holds nothing of the device: only a buffer that
-    // outlived it is the globals' fault.
-    if (record_) {
-      SRFree();
-      throw "Foolish globals are likely at fault.\n";
-    }
-  }
-  SRFree();
+  DXG::ReleaseAtDestruction(*this, "Bad: vertex buffer being destructed, but graphics is not inited.\n");
 }
 
 bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int vertexSize, bool dynamic,
@@ -218,7 +253,7 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DVertexBuffer9* buffer = nullptr;
   UINT bytes = static_cast<UINT>(vertexCount) * static_cast<UINT>(vertexSize);
-  HRESULT result = DXG::CreateVertexBufferObject(bytes, dynamic, writeOnly, &buffer);
+  HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
   if (FAILED(result) || !buffer) {
     ErrorLog << "Failed to create vertex buffer";
     if (result == D3DERR_OUTOFVIDEOMEMORY) ErrorLog << " (out of video memory)";
@@ -226,18 +261,12 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
     WriteCallStack(ErrorLog, "\n  -call made from:\n");
     return false;
   }
-  SRAlloc();
-  record_->dynamic = dynamic;
-  record_->format = format;
-  record_->vertexCount = vertexCount;
-  record_->vertexSize = vertexSize;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SVB_API_Data, SVB_API_Data());
-  record_->api->buffer = buffer;
+  VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
+  r->api = new2(SVB_API_Data, SVB_API_Data());
+  r->api->buffer = buffer;
   DXG::Declaration declaration = DXG::BuildVertexDeclaration(format);
-  record_->api->declaration = declaration.declaration;
-  record_->api->declarationVertexSize = declaration.vertexSize;
+  r->api->declaration = declaration.declaration;
+  r->api->declarationVertexSize = declaration.vertexSize;
   if (!declaration.declaration) {
     SRFree();
     return false;
@@ -247,15 +276,10 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
 }
 
 void VertexBuffer::Set() {
-  if (!record_ || !record_->api || !record_->api->buffer) {
-    ErrorLog << "Warning: attempt to set a non-allocated vertex buffer as a stream source.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
+  if (!DXG::CheckBufferToSet(
+          record_, "Warning: attempt to set a non-allocated vertex buffer as a stream source.\n",
+          "Warning: Vertex buffer set, but has never been locked before.  Data in it is invalid.\n"))
     return;
-  }
-  if (!record_->written) {
-    ErrorLog << "Warning: Vertex buffer set, but has never been locked before.  Data in it is invalid.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
   CriticalSectionLock hold(g_graphicsLock);
   g_d3d.device->SetStreamSource(0, record_->api->buffer, 0, static_cast<UINT>(record_->vertexSize));
   DXG::SetCurrentDeclaration(record_->api->declaration, record_->api->declarationVertexSize);
@@ -280,30 +304,12 @@ void UnsetVertexBuffer() {
 }
 
 VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool discard) : buffer_(&buffer) {
-  VertexBufferRecord* record = buffer.Record();
-  if (!record) {
-    ErrorLog << "Warning: attempt to lock a non-allocated vertex buffer.\n";
-    WriteCallStack(ErrorLog, "  -call made from:\n");
-    return;
-  }
-  CriticalSectionLock hold(g_graphicsLock);
-  if (!record->api || !record->api->buffer) return;
-  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
-  void* data = nullptr;
-  if (SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags))) data_ = data;
+  data_ = DXG::LockApiBuffer(buffer.Record(), discard, "Warning: attempt to lock a non-allocated vertex buffer.\n");
 }
 
 VertexBufferLock::~VertexBufferLock() {
   if (!data_) return;
-  CriticalSectionLock hold(g_graphicsLock);
-  VertexBufferRecord* record = buffer_->Record();
-  if (record && record->api && record->api->buffer) {
-    if (record->dynamic) {
-      const unsigned char* bytes = static_cast<const unsigned char*>(data_);
-      record->api->contents.assign(bytes, bytes + static_cast<size_t>(record->vertexCount) * record->vertexSize);
-    }
-    record->api->buffer->Unlock();
-  }
+  DXG::UnlockApiBuffer(buffer_->Record(), data_);
   data_ = nullptr;
 }
 
@@ -316,32 +322,22 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
   if (!g_d3d.device) return false;
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DIndexBuffer9* buffer = nullptr;
-  HRESULT result = DXG::CreateIndexBufferObject(static_cast<UINT>(indexCount) * 2, dynamic, writeOnly, &buffer);
+  HRESULT result = DXG::CreateBufferObject(static_cast<UINT>(indexCount) * 2, dynamic, writeOnly, &buffer);
   if (FAILED(result) || !buffer) {
     ErrorLog << "Failed to create index buffer.\n";
     WriteCallStack(ErrorLog, "  -call stack:\n");
     return false;
   }
-  SRAlloc();
-  record_->indexCount = indexCount;
-  record_->dynamic = dynamic;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SIB_API_Data, SIB_API_Data());
-  record_->api->buffer = buffer;
+  IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
+  r->api = new2(SIB_API_Data, SIB_API_Data());
+  r->api->buffer = buffer;
   return true;
 }
 
 void IndexBuffer::Set() {
-  if (!record_ || !record_->api || !record_->api->buffer) {
-    ErrorLog << "Warning: attempt to set a non-allocated index buffer\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
+  if (!DXG::CheckBufferToSet(record_, "Warning: attempt to set a non-allocated index buffer\n",
+                             "Warning: Index buffer set, but has never been locked before.  Data in it is invalid.\n"))
     return;
-  }
-  if (!record_->written) {
-    ErrorLog << "Warning: Index buffer set, but has never been locked before.  Data in it is invalid.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
   g_d3d.device->SetIndices(record_->api->buffer);
   g_d3d.indexBuffer = record_;
 }
@@ -364,30 +360,12 @@ void UnsetIndexBuffer() {
 }
 
 IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool discard) : buffer_(&buffer) {
-  IndexBufferRecord* record = buffer.Record();
-  if (!record) {
-    ErrorLog << "Warning: attempt to lock a non-allocated index buffer.\n";
-    WriteCallStack(ErrorLog, "  -call made from:\n");
-    return;
-  }
-  CriticalSectionLock hold(g_graphicsLock);
-  if (!record->api || !record->api->buffer) return;
-  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
-  void* data = nullptr;
-  if (SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags))) data_ = data;
+  data_ = DXG::LockApiBuffer(buffer.Record(), discard, "Warning: attempt to lock a non-allocated index buffer.\n");
 }
 
 IndexBufferLock::~IndexBufferLock() {
   if (!data_) return;
-  CriticalSectionLock hold(g_graphicsLock);
-  IndexBufferRecord* record = buffer_->Record();
-  if (record && record->api && record->api->buffer) {
-    if (record->dynamic) {
-      const unsigned char* bytes = static_cast<const unsigned char*>(data_);
-      record->api->contents.assign(bytes, bytes + static_cast<size_t>(record->indexCount) * 2);
-    }
-    record->api->buffer->Unlock();
-  }
+  DXG::UnlockApiBuffer(buffer_->Record(), data_);
   data_ = nullptr;
 }
 

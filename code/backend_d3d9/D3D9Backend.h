@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "backend_d3d9/DeviceSeams.h"
+#include "foundation/LogFile.h"
 #include "graphics/Device.h"
 #include "graphics/Texture.h"
 
@@ -149,6 +150,25 @@ template <class T>
 void ReleaseCom(T*& object) {
   if (object) object->Release();
   object = nullptr;
+}
+
+// A resource handle's destructor: releases its record. Destroyed while the
+// backend is not initialised, it is logged under the heading; a handle that
+// still holds a record outlived the device, which is the fault of global
+// objects: the text is thrown to the caller (an empty handle holds nothing
+// of the device).
+template <class Handle>
+void ReleaseAtDestruction(Handle& handle, const char* heading) {
+  if (!g_d3d.initialised) {
+    ErrorLog << heading;
+    if (handle.Record()) ErrorLog << "  -AND it still thinks it has d3d resources.\n";
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    if (handle.Record()) {
+      handle.SRFree();
+      throw "Foolish globals are likely at fault.\n";
+    }
+  }
+  handle.SRFree();
 }
 
 }  // namespace DXG

@@ -80,41 +80,40 @@ void RegisterHandlers() {
   G::RegisterDeviceRestoredCallback(&HandleTargetsRestored);
 }
 
-// The D3DX drawing object, with a 16-bit depth buffer when 24 bits are
-// refused. Logs and returns false when neither is made.
+// Makes a D3DX drawing object with a 24-bit depth buffer, else (logged
+// with the retry line) with a 16-bit one; false (logged) when neither.
+template <class Make>
+bool MakeWithDepthFallback(Make make, const char* retry, const char* failure) {
+  if (SUCCEEDED(make(D3DFMT_D24X8))) return true;
+  ErrorLog << retry;
+  if (SUCCEEDED(make(D3DFMT_D16))) return true;
+  ErrorLog << failure;
+  return false;
+}
+
+// The D3DX drawing object of the target.
 bool CreateDrawer(G::RenderTextureRecord* record) {
   G::SRendTex_API_Data* api = record->api;
   IDirect3DDevice9* device = g_d3d.device;
-  if (record->cube) {
-    auto make = [&](D3DFORMAT depth) {
-      return Hooked("D3DXCreateRenderToEnvMap", depth, [&] {
-        return D3DXCreateRenderToEnvMap(device, record->width, 1, D3DFMT_X8R8G8B8, TRUE, depth,
-                                        &api->renderToEnvMap);
-      });
-    };
-    if (FAILED(make(D3DFMT_D24X8))) {
-      ErrorLog << "RenderTexture::Create (cube) - failed with 24bpp z buffer... trying 16bpp...\n";
-      if (FAILED(make(D3DFMT_D16))) {
-        ErrorLog << "RenderTexture - D3DXCreateRenderToEnvMap failed.\n";
-        return false;
-      }
-    }
-    return true;
-  }
-  auto make = [&](D3DFORMAT depth) {
-    return Hooked("D3DXCreateRenderToSurface", depth, [&] {
-      return D3DXCreateRenderToSurface(device, record->width, record->height, D3DFMT_X8R8G8B8, TRUE, depth,
-                                       &api->renderToSurface);
-    });
-  };
-  if (FAILED(make(D3DFMT_D24X8))) {
-    ErrorLog << "RenderTexture::Create (plain) - failed with 24bpp z buffer... trying 16bpp...\n";
-    if (FAILED(make(D3DFMT_D16))) {
-      ErrorLog << "RenderTexture - D3DXCreateRenderToSurface failed.\n";
-      return false;
-    }
-  }
-  return true;
+  if (record->cube)
+    return MakeWithDepthFallback(
+        [&](D3DFORMAT depth) {
+          return Hooked("D3DXCreateRenderToEnvMap", depth, [&] {
+            return D3DXCreateRenderToEnvMap(device, record->width, 1, D3DFMT_X8R8G8B8, TRUE, depth,
+                                            &api->renderToEnvMap);
+          });
+        },
+        "RenderTexture::Create (cube) - failed with 24bpp z buffer... trying 16bpp...\n",
+        "RenderTexture - D3DXCreateRenderToEnvMap failed.\n");
+  return MakeWithDepthFallback(
+      [&](D3DFORMAT depth) {
+        return Hooked("D3DXCreateRenderToSurface", depth, [&] {
+          return D3DXCreateRenderToSurface(device, record->width, record->height, D3DFMT_X8R8G8B8, TRUE, depth,
+                                           &api->renderToSurface);
+        });
+      },
+      "RenderTexture::Create (plain) - failed with 24bpp z buffer... trying 16bpp...\n",
+      "RenderTexture - D3DXCreateRenderToSurface failed.\n");
 }
 
 }  // namespace
@@ -159,16 +158,12 @@ bool RenderTexture::Create(int width, int height, bool cube, bool stencil) {
 bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   if (!record_ || !record_->api) return false;
   SRendTex_API_Data* api = record_->api;
-  int face = desc.face;
-  if (face == 4)
-    face = 5;
-  else if (face == 5)
-    face = 4;
+  const int face = ApiCubeFace(desc.face);
 
   // D3DX keeps the device's viewport at its begin and puts it back at its
   // end: the target's own is set once the target is bound, so drawing after
   // EndRender is not clipped to the target's rectangle.
-  Viewport rect = desc.viewport ? *desc.viewport : Viewport{0, 0, record_->width, record_->height};
+  const Viewport rect = RenderTargetViewport(*record_, desc);
   D3DVIEWPORT9 viewport = {static_cast<DWORD>(rect.x), static_cast<DWORD>(rect.y), static_cast<DWORD>(rect.width),
                            static_cast<DWORD>(rect.height), 0.0f, 1.0f};
 
@@ -201,17 +196,7 @@ bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   }
 
   SetViewportRect(rect.x, rect.y, rect.width, rect.height);
-
-  if (desc.setProjection) {
-    Matrix4 projection;
-    if (record_->cube)
-      Matrix4::Perspective(projection, 1.5707964f, 1.0f, desc.nearPlane, desc.farPlane);
-    else
-      Matrix4::Perspective(projection, 0.7853982f,
-                           static_cast<float>(rect.height) / static_cast<float>(rect.width), desc.nearPlane,
-                           desc.farPlane);
-    SetProjectionMatrix(projection);
-  }
+  SetRenderTargetProjection(desc, rect, record_->cube, /*squareCubeFaces=*/true);
   api->inScene = true;
   return true;
 }

@@ -178,13 +178,6 @@ void LookUpShaderMatrices(G::SShaderApiData* api) {
 
 D3DXMATRIX ToD3DX(const Matrix4& m) { return D3DXMATRIX(m.m); }
 
-Matrix4 Transposed(const Matrix4& m) {
-  Matrix4 out;
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) out.m[4 * r + c] = m.m[4 * c + r];
-  return out;
-}
-
 Matrix4 Product(const Matrix4& a, const Matrix4& b) {
   Matrix4 out;
   Matrix4::Multiply(out, a, b);
@@ -201,9 +194,9 @@ void UploadShaderMatrices() {
   const Matrix4 V = G::GetViewMatrix();
   const Matrix4 W = G::GetWorldMatrix();
   const Matrix4 values[kNamedMatrixCount] = {
-      Product(Transposed(Product(V, W)), P),  // row-vector W V P
-      Product(Transposed(V), P),              // row-vector V P
-      Transposed(Product(V, W)),              // row-vector W V
+      Product(Product(V, W).Transposed(), P),  // row-vector W V P
+      Product(V.Transposed(), P),              // row-vector V P
+      Product(V, W).Transposed(),              // row-vector W V
       W,
       V,
       P,

@@ -180,33 +180,10 @@ void ReleaseApiObjects(STex_API_Data* api) {
   DXG::ReleaseCom(api->cube);
 }
 
-void LogLoadFailure(const std::string& name, const char* detail) {
-  ErrorLog << "Unable to load image \"" << name << "\"\n" << detail;
-  WriteCallStack(ErrorLog, "  -call stack:\n");
-}
-
 }  // namespace
 
-Texture::Texture() {
-  if (!g_d3d.initialised) {
-    ErrorLog << "Bad: texture created, but graphics is not inited.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
-}
-
 Texture::~Texture() noexcept(false) {
-  if (!g_d3d.initialised) {
-    ErrorLog << "Bad: texture being destructed, but graphics is not inited.\n";
-    if (record_) ErrorLog << "  -AND it still thinks it has d3d resources.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    // An empty handle holds nothing of the device: only a texture that
-    // outlived it is the globals' fault.
-    if (record_) {
-      SRFree();
-      throw "Foolish globals are likely at fault.\n";
-    }
-  }
-  SRFree();
+  DXG::ReleaseAtDestruction(*this, "Bad: texture being destructed, but graphics is not inited.\n");
 }
 
 bool Texture::Load(const std::string& name, TextureType type, bool mipmaps, bool dither) {
@@ -240,12 +217,9 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
   }
   const int width = static_cast<int>(info.Width);
   const int height = static_cast<int>(info.Height);
-  if (!IsPowerOfTwo(width) || !IsPowerOfTwo(height)) {
-    LogLoadFailure(name, "  -dimensions must be powers of 2\n");
-    return false;
-  }
+  if (!CheckImageDimensions(name, width, height)) return false;
   if (info.ResourceType != D3DRTYPE_SURFACE && info.ResourceType != D3DRTYPE_TEXTURE) {
-    LogLoadFailure(name, "  -image type must be either a surface or a texture\n");
+    LogImageLoadFailure(name, "  -image type must be either a surface or a texture\n");
     return false;
   }
 
@@ -273,14 +247,10 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
     return false;
   }
 
-  SRAlloc();
-  TextureRecord* r = record_;
+  // The type follows the file's format; the created size is the level's,
+  // read below.
+  TextureRecord* r = NewRecord(DXG::TextureTypeFromFormat(info.Format), width, height, 1, mipmaps);
   r->name = name;
-  r->width = width;
-  r->height = height;
-  r->depth = 1;
-  r->type = DXG::TextureTypeFromFormat(info.Format);
-  r->mipmaps = mipmaps;
   r->api = new2(STex_API_Data, STex_API_Data());
   r->api->texture = texture;
   r->api->format = info.Format;
@@ -303,21 +273,9 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
 bool Texture::Create(int width, int height, TextureType type, int depth, bool mipmaps) {
   if (!g_d3d.initialised) DXG::LogNotInitialized("DXG::Texture::Create", "  -call stack:\n");
   SRFree();
-  if (!CheckTextureDimensions(width, height, depth)) return false;
-  if (type == kTextureCube) {
-    if (depth != 1) {
-      ErrorLog << "Cube Maps can't be 3D...\n";
-      return false;
-    }
-    if (width != height) {
-      ErrorLog << "Cube maps can't have non-square sides...\n";
-      return false;
-    }
-  } else if (depth > 1 && mipmaps) {
-    ErrorLog << "warning: 3D textures can't be mipmapped, but was requested (no plans to implement).\n";
-    mipmaps = false;
-  }
-  if (depth > 1 && !g_d3d.volumeTextures) return false;
+  TextureCreateLimits limits;
+  limits.volumeTextures = g_d3d.volumeTextures;
+  if (!CheckTextureCreate(width, height, type, depth, mipmaps, limits)) return false;
 
   CriticalSectionLock hold(g_graphicsLock);
   const bool colour32 = g_d3d.setup.colour32;
@@ -360,14 +318,7 @@ bool Texture::Create(int width, int height, TextureType type, int depth, bool mi
     return false;
   }
 
-  SRAlloc();
-  TextureRecord* r = record_;
-  r->type = type;
-  r->name.clear();
-  r->width = r->createdWidth = width;
-  r->height = r->createdHeight = height;
-  r->depth = depth;
-  r->mipmaps = mipmaps;
+  TextureRecord* r = NewRecord(type, width, height, depth, mipmaps);
   r->api = new2(STex_API_Data, STex_API_Data(made));
   r->api->format = format;
   DXG::TrackTextureMemory();
@@ -489,22 +440,6 @@ TextureLock::TextureLock(Texture* texture, bool read, bool write) : texture_(tex
     bitsPerPixel_ = DXG::LevelBitsPerPixel(face0, api->format);
     DXG::ReleaseCom(face0);
   }
-}
-
-TextureLock::~TextureLock() { Unlock(); }
-
-bool TextureLock::GetInfo(void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width, int* height,
-                          int* depth) {
-  if (!bits_ || !apiLock_) return false;
-  const TextureRecord* record = texture_->Record();
-  if (bits) *bits = bits_;
-  if (rowPitch) *rowPitch = rowPitch_;
-  if (slicePitch) *slicePitch = slicePitch_;
-  if (bitsPerPixel) *bitsPerPixel = bitsPerPixel_;
-  if (width) *width = record->createdWidth;
-  if (height) *height = record->createdHeight;
-  if (depth) *depth = record->depth;
-  return true;
 }
 
 bool TextureLock::GetFace(int face, void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width,

@@ -12,17 +12,16 @@
 
 namespace G {
 
-struct SVB_API_Data {
+// Vertex and index buffers hold the same: the buffer object, its usage and
+// the rendering context it belongs to.
+struct GLBufferObject {
   GLuint name = 0;
   GLenum usage = 0;
   unsigned generation = 0;
 };
 
-struct SIB_API_Data {
-  GLuint name = 0;
-  GLenum usage = 0;
-  unsigned generation = 0;
-};
+struct SVB_API_Data : GLBufferObject {};
+struct SIB_API_Data : GLBufferObject {};
 
 }  // namespace G
 
@@ -74,11 +73,76 @@ int ComponentSize(VertexComponentType type) {
 
 const void* Offset(int bytes) { return reinterpret_cast<const void*>(static_cast<uintptr_t>(bytes)); }
 
-bool HasLiveBuffer(const VertexBufferRecord* record) {
+template <class Record>
+bool HasLiveBuffer(const Record* record) {
   return record && record->api && record->api->name && IsLiveContext(record->api->generation);
 }
-bool HasLiveBuffer(const IndexBufferRecord* record) {
-  return record && record->api && record->api->name && IsLiveContext(record->api->generation);
+
+// A new buffer object of the size on the target, left bound; 0 (logged)
+// when none is made.
+GLuint MakeBufferObject(GLenum target, GLsizeiptrARB bytes, GLenum usage, const char* nameFailure,
+                        const char* errorHeading) {
+  ClearErrors();
+  GLuint name = 0;
+  if (glGenBuffersARB) glGenBuffersARB(1, &name);
+  if (!name) {
+    ErrorLog << nameFailure;
+    return 0;
+  }
+  glBindBufferARB(target, name);
+  glBufferDataARB(target, bytes, nullptr, usage);
+  if (CheckGLErrors(errorHeading, true)) {
+    glDeleteBuffersARB(1, &name);
+    return 0;
+  }
+  return name;
+}
+
+void FillApiData(GLBufferObject* api, GLuint name, GLenum usage) {
+  api->name = name;
+  api->usage = usage;
+  api->generation = GLBackend::ContextGeneration();
+}
+
+// Both locks map the whole buffer; a discard request has no further
+// effect. Mapping and unmapping change the binding under the current buffer
+// of the kind, which must then be set again. Null without a record (logged)
+// or a live buffer.
+template <class Record>
+void* MapBuffer(Record* record, Record*& current, GLenum target, const char* missing, const char* errorHeading) {
+  if (!record) {
+    ErrorLog << missing;
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+    return nullptr;
+  }
+  if (!HasLiveBuffer(record)) return nullptr;
+  CriticalSectionLock lock(g_graphicsLock);
+  ClearErrors();
+  glBindBufferARB(target, record->api->name);
+  void* data = glMapBufferARB(target, record->writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
+  CheckGLErrors(errorHeading, true);
+  current = nullptr;
+  return data;
+}
+
+template <class Record>
+void UnmapBuffer(Record* record, Record*& current, GLenum target, const char* damaged) {
+  CriticalSectionLock lock(g_graphicsLock);
+  current = nullptr;
+  if (!HasLiveBuffer(record)) return;
+  glBindBufferARB(target, record->api->name);
+  if (!glUnmapBufferARB(target)) {
+    ErrorLog << damaged;
+    WriteCallStack(ErrorLog, "  -call stack:\n");
+  }
+}
+
+template <class Record>
+void FreeBufferObject(Record* record) {
+  if (!record->api) return;
+  if (record->api->name && IsLiveContext(record->api->generation)) glDeleteBuffersARB(1, &record->api->name);
+  delete2(record->api);
+  record->api = nullptr;
 }
 
 }  // namespace
@@ -99,31 +163,14 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
   if (glBindBufferARB) glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   GLBackend::DisableClientArrays();
   g_currentVertexBuffer = nullptr;
-  ClearErrors();
-  GLuint name = 0;
-  if (glGenBuffersARB) glGenBuffersARB(1, &name);
-  if (!name) {
-    ErrorLog << "glGenBuffersARB failed... so can't make VB.\n";
-    return false;
-  }
   const GLenum usage = UsageFor(dynamic, writeOnly);
-  glBindBufferARB(GL_ARRAY_BUFFER_ARB, name);
-  glBufferDataARB(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(vertexCount) * vertexSize, nullptr, usage);
-  if (CheckGLErrors("Error making Vertex Buffer:\n", true)) {
-    glDeleteBuffersARB(1, &name);
-    return false;
-  }
-  SRAlloc();
-  record_->dynamic = dynamic;
-  record_->format = format;
-  record_->vertexCount = vertexCount;
-  record_->vertexSize = vertexSize;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SVB_API_Data, SVB_API_Data());
-  record_->api->name = name;
-  record_->api->usage = usage;
-  record_->api->generation = GLBackend::ContextGeneration();
+  const GLuint name = MakeBufferObject(GL_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(vertexCount) * vertexSize,
+                                       usage, "glGenBuffersARB failed... so can't make VB.\n",
+                                       "Error making Vertex Buffer:\n");
+  if (!name) return false;
+  VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
+  r->api = new2(SVB_API_Data, SVB_API_Data());
+  FillApiData(r->api, name, usage);
   return true;
 }
 
@@ -192,11 +239,7 @@ void VertexBuffer::Set() {
 void VertexBuffer::Free() {
   CriticalSectionLock lock(g_graphicsLock);
   if (g_currentVertexBuffer == record_) g_currentVertexBuffer = nullptr;
-  SVB_API_Data* api = record_->api;
-  if (!api) return;
-  if (api->name && IsLiveContext(api->generation)) glDeleteBuffersARB(1, &api->name);
-  delete2(api);
-  record_->api = nullptr;
+  FreeBufferObject(record_);
 }
 
 void UnsetVertexBuffer() {
@@ -219,29 +262,14 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
   CriticalSectionLock lock(g_graphicsLock);
   // Replaces any earlier contents of the handle, as vertex buffers do.
   SRFree();
-  ClearErrors();
-  GLuint name = 0;
-  if (glGenBuffersARB) glGenBuffersARB(1, &name);
-  if (!name) {
-    ErrorLog << "glGenBuffersARB failed... so can't make IB.\n";
-    return false;
-  }
   const GLenum usage = UsageFor(dynamic, writeOnly);
-  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, name);
-  glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(indexCount) * 2, nullptr, usage);
-  if (CheckGLErrors("Error making Index Buffer:", true)) {
-    glDeleteBuffersARB(1, &name);
-    return false;
-  }
-  SRAlloc();
-  record_->indexCount = indexCount;
-  record_->dynamic = dynamic;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SIB_API_Data, SIB_API_Data());
-  record_->api->name = name;
-  record_->api->usage = usage;
-  record_->api->generation = GLBackend::ContextGeneration();
+  const GLuint name = MakeBufferObject(GL_ELEMENT_ARRAY_BUFFER_ARB, static_cast<GLsizeiptrARB>(indexCount) * 2,
+                                       usage, "glGenBuffersARB failed... so can't make IB.\n",
+                                       "Error making Index Buffer:");
+  if (!name) return false;
+  IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
+  r->api = new2(SIB_API_Data, SIB_API_Data());
+  FillApiData(r->api, name, usage);
   return true;
 }
 
@@ -261,11 +289,7 @@ void IndexBuffer::Set() {
 void IndexBuffer::Free() {
   CriticalSectionLock lock(g_graphicsLock);
   if (g_currentIndexBuffer == record_) g_currentIndexBuffer = nullptr;
-  SIB_API_Data* api = record_->api;
-  if (!api) return;
-  if (api->name && IsLiveContext(api->generation)) glDeleteBuffersARB(1, &api->name);
-  delete2(api);
-  record_->api = nullptr;
+  FreeBufferObject(record_);
 }
 
 void UnsetIndexBuffer() {
@@ -276,67 +300,29 @@ void UnsetIndexBuffer() {
 
 // ---- Locks ------------------------------------------------------------------------------
 
-// The whole buffer is mapped; a discard request has no further effect.
 VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool) : buffer_(&buffer) {
-  VertexBufferRecord* r = buffer.Record();
-  if (!r) {
-    ErrorLog << "Warning: attempt to lock a non-allocated vertex buffer.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return;
-  }
-  if (!HasLiveBuffer(r)) return;
-  CriticalSectionLock lock(g_graphicsLock);
-  ClearErrors();
-  glBindBufferARB(GL_ARRAY_BUFFER_ARB, r->api->name);
-  data_ = glMapBufferARB(GL_ARRAY_BUFFER_ARB, r->writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
-  CheckGLErrors("Lock VB:\n", true);
-  // The array binding changed under the current buffer: it must be set again.
-  g_currentVertexBuffer = nullptr;
+  data_ = MapBuffer(buffer.Record(), g_currentVertexBuffer, GL_ARRAY_BUFFER_ARB,
+                    "Warning: attempt to lock a non-allocated vertex buffer.\n", "Lock VB:\n");
 }
 
 // Nothing to unmap when the lock never took hold.
 VertexBufferLock::~VertexBufferLock() {
   if (!data_) return;
   data_ = nullptr;
-  VertexBufferRecord* r = buffer_->Record();
-  CriticalSectionLock lock(g_graphicsLock);
-  g_currentVertexBuffer = nullptr;
-  if (!HasLiveBuffer(r)) return;
-  glBindBufferARB(GL_ARRAY_BUFFER_ARB, r->api->name);
-  if (!glUnmapBufferARB(GL_ARRAY_BUFFER_ARB)) {
-    ErrorLog << "Warning... contents of vertex buffer damaged during mapping.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
+  UnmapBuffer(buffer_->Record(), g_currentVertexBuffer, GL_ARRAY_BUFFER_ARB,
+              "Warning... contents of vertex buffer damaged during mapping.\n");
 }
 
 IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool) : buffer_(&buffer) {
-  IndexBufferRecord* r = buffer.Record();
-  if (!r) {
-    ErrorLog << "Warning: attempt to lock a non-allocated index buffer.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return;
-  }
-  if (!HasLiveBuffer(r)) return;
-  CriticalSectionLock lock(g_graphicsLock);
-  ClearErrors();
-  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->api->name);
-  data_ = glMapBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->writeOnly ? GL_WRITE_ONLY_ARB : GL_READ_WRITE_ARB);
-  CheckGLErrors("Lock IB:\n", true);
-  g_currentIndexBuffer = nullptr;
+  data_ = MapBuffer(buffer.Record(), g_currentIndexBuffer, GL_ELEMENT_ARRAY_BUFFER_ARB,
+                    "Warning: attempt to lock a non-allocated index buffer.\n", "Lock IB:\n");
 }
 
 IndexBufferLock::~IndexBufferLock() {
   if (!data_) return;
   data_ = nullptr;
-  IndexBufferRecord* r = buffer_->Record();
-  CriticalSectionLock lock(g_graphicsLock);
-  g_currentIndexBuffer = nullptr;
-  if (!HasLiveBuffer(r)) return;
-  glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, r->api->name);
-  if (!glUnmapBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB)) {
-    ErrorLog << "Warning... contents of index buffer damaged during mapping.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
+  UnmapBuffer(buffer_->Record(), g_currentIndexBuffer, GL_ELEMENT_ARRAY_BUFFER_ARB,
+              "Warning... contents of index buffer damaged during mapping.\n");
 }
 
 }  // namespace G

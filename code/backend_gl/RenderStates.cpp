@@ -53,20 +53,9 @@ GLenum BlendToGL(G::BlendFactor factor) {
   return factor < 10 ? kBlendTable[factor] : GL_SRC_ALPHA_SATURATE;
 }
 
-Matrix4 Transposed(const Matrix4& m) {
-  Matrix4 t;
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) t.m[4 * c + r] = m.m[4 * r + c];
-  return t;
-}
-
-Matrix4 Identity() {
-  return Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-}
-
 void LoadModelView() {
   Matrix4 modelView;
-  Matrix4::Multiply(modelView, Transposed(s_world), s_viewTransposed);
+  Matrix4::Multiply(modelView, s_world.Transposed(), s_viewTransposed);
   glMatrixMode(GL_MODELVIEW);
   glLoadMatrixf(modelView.m);
 }
@@ -115,9 +104,9 @@ void ResetDrawingState() {
   g_renderTextureBound = false;
   g_currentVertexBuffer = nullptr;
   g_currentIndexBuffer = nullptr;
-  s_projection = Identity();
-  s_viewTransposed = Identity();
-  s_world = Identity();
+  s_projection = Matrix4::Identity();
+  s_viewTransposed = Matrix4::Identity();
+  s_world = Matrix4::Identity();
   ClearStageTargets();
   ForgetCurrentShader();
 }
@@ -179,11 +168,11 @@ long SetProjectionMatrix(const Matrix4& matrix) {
 Matrix4 GetProjectionMatrix() { return s_projection; }
 
 long SetViewMatrix(const Matrix4& matrix) {
-  s_viewTransposed = Transposed(matrix);
+  s_viewTransposed = matrix.Transposed();
   LoadModelView();
   return 0;
 }
-Matrix4 GetViewMatrix() { return Transposed(s_viewTransposed); }
+Matrix4 GetViewMatrix() { return s_viewTransposed.Transposed(); }
 
 long SetWorldMatrix(const Matrix4& matrix) {
   s_world = matrix;

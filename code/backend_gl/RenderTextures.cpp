@@ -140,11 +140,7 @@ bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   if (!GLCapabilities.framebufferObjects || !IsUsable(record_)) return false;
   SRendTex_API_Data* api = record_->api;
   // Callers number -Z as face 4; OpenGL's fifth face is +Z.
-  int face = desc.face;
-  if (face == 4)
-    face = 5;
-  else if (face == 5)
-    face = 4;
+  const int face = ApiCubeFace(desc.face);
   if (api->cube) SetCullReverse(true);
   ClearErrors();
   if (!api->rendering) {
@@ -156,17 +152,11 @@ bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_CUBE_MAP_POSITIVE_X_ARB + face,
                               api->texture, 0);
   // The rectangle is taken as OpenGL's own, not turned.
-  Viewport whole = {0, 0, record_->width, record_->height};
-  const Viewport& viewport = desc.viewport ? *desc.viewport : whole;
+  const Viewport viewport = RenderTargetViewport(*record_, desc);
   glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
   GLBackend::SetTargetHeight(record_->height);
-  if (desc.setProjection) {
-    Matrix4 projection;
-    const float fieldOfView = api->cube ? 3.14159265358979f / 2 : 3.14159265358979f / 4;
-    Matrix4::Perspective(projection, fieldOfView, static_cast<float>(viewport.height) / viewport.width,
-                         desc.nearPlane, desc.farPlane);
-    SetProjectionMatrix(projection);
-  }
+  // A cube face's aspect comes from its viewport too.
+  SetRenderTargetProjection(desc, viewport, api->cube, /*squareCubeFaces=*/false);
   CheckGLErrors("RenderTexture::BeginRender:\n", true);
   api->rendering = true;
   return true;

@@ -128,13 +128,6 @@ GLint FindShaderConstant(const SShaderApiData& api, const std::string& name) {
   return location;
 }
 
-Matrix4 Transposed(const Matrix4& m) {
-  Matrix4 t;
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) t.m[4 * c + r] = m.m[4 * r + c];
-  return t;
-}
-
 void UploadShaderMatrices() {
   if (!s_currentShader) return;
   const SShaderApiData& api = *s_currentShader->ApiData();
@@ -145,7 +138,7 @@ void UploadShaderMatrices() {
   if (api.modelView != -1) glUniformMatrix4fvARB(api.modelView, 1, GL_FALSE, view.m);
   if (api.viewProjection != -1) {
     Matrix4 viewProjection;
-    Matrix4::Multiply(viewProjection, Transposed(view), projection);
+    Matrix4::Multiply(viewProjection, view.Transposed(), projection);
     glUniformMatrix4fvARB(api.viewProjection, 1, GL_FALSE, viewProjection.m);
   }
   if (api.worldRotation != -1) {

@@ -2,7 +2,6 @@
 // pixels in system memory that a TextureLock hands out and its Unlock
 // uploads; image files decoded by LoadedImage. Mipmaps come only from the
 // driver's automatic generation.
-#include <cstring>
 
 #include "backend_gl/GLBackend.h"
 #include "foundation/CMemMan.h"
@@ -142,13 +141,6 @@ bool CheckSetWrapFilter(const TextureRecord* record) {
 
 }  // namespace
 
-Texture::Texture() {
-  if (!GLBackend::HasContext()) {
-    ErrorLog << "Bad: texture created, but graphics is not inited.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
-}
-
 Texture::~Texture() noexcept(false) {
   if (!GLBackend::HasContext()) {
     ErrorLog << "Bad: texture being destructed, but graphics is not inited.\n";
@@ -184,30 +176,16 @@ bool Texture::LoadCC(const std::string& name) {
 
 bool Texture::Create(int width, int height, TextureType type, int depth, bool mipmaps) {
   SRFree();
-  if (!CheckTextureDimensions(width, height, depth)) return false;
   if (!GLCapabilities.generateMipmap) mipmaps = false;
-  if (depth > 1 && mipmaps) {
-    ErrorLog << "warning: 3D textures can't be mipmapped, but was requested (no plans to implement).\n";
-    mipmaps = false;
-  }
-  if (type == kTextureCube) {
-    if (!GLCapabilities.cubeMaps) {
-      ErrorLog << "Cube Maps not supported on this video card.\n";
-      return false;
-    }
-    if (depth > 1) {
-      ErrorLog << "You can't make 3D mip maps...\n";
-      return false;
-    }
-    if (width != height) {
-      ErrorLog << "Cube maps can't have non-square sides...\n";
-      return false;
-    }
-    // Cube faces get no generated levels; a mipmapped filter would leave
-    // the texture incomplete.
-    mipmaps = false;
-  }
-  if (depth > 1 && !GLCapabilities.texture3D) return false;
+  TextureCreateLimits limits;
+  limits.cubeMaps = GLCapabilities.cubeMaps;
+  limits.volumeTextures = GLCapabilities.texture3D;
+  limits.cubeDepthRefusal = "You can't make 3D mip maps...\n";
+  limits.volumeMipmapWarningFirst = true;
+  if (!CheckTextureCreate(width, height, type, depth, mipmaps, limits)) return false;
+  // Cube faces get no generated levels; a mipmapped filter would leave the
+  // texture incomplete.
+  if (type == kTextureCube) mipmaps = false;
 
   CriticalSectionLock lock(g_graphicsLock);
   ClearErrors();
@@ -242,14 +220,7 @@ bool Texture::Create(int width, int height, TextureType type, int depth, bool mi
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   CheckGLErrors("GL tex creation stuff:\n", false);
 
-  SRAlloc();
-  TextureRecord* r = record_;
-  r->name.clear();
-  r->width = r->createdWidth = width;
-  r->height = r->createdHeight = height;
-  r->depth = depth;
-  r->type = type;
-  r->mipmaps = mipmaps;
+  TextureRecord* r = NewRecord(type, width, height, depth, mipmaps);
   r->api = new2(STex_API_Data, STex_API_Data());
   r->api->name = name;
   r->api->target = target;
@@ -265,38 +236,17 @@ bool Texture::Create(int width, int height, TextureType type, int depth, bool mi
 bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType, bool mipmaps, bool) {
   LoadedImage image;
   if (!image.Load(name)) return false;
-  if (!IsPowerOfTwo(image.width) || !IsPowerOfTwo(image.height)) {
-    ErrorLog << "Unable to load image \"" << name << "\"\n" << "  -dimensions must be powers of 2\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return false;
-  }
+  if (!CheckImageDimensions(name, image.width, image.height)) return false;
   CriticalSectionLock lock(g_graphicsLock);
-  // The image decides the kind, not the request; a colour key needs alpha.
-  TextureType imageType = kTextureRGBA;
-  if (image.channels == 3)
-    imageType = colorKey ? kTextureRGBA : kTextureRGB;
-  else if (image.channels == 1)
-    imageType = kTextureAlpha;
+  const TextureType imageType = ImageTextureType(image, colorKey);
   if (!Create(image.width, image.height, imageType, 1, mipmaps)) return false;
 
   ClearErrors();
   {
     TextureLock texLock(this, false, true);
     void* bits = nullptr;
-    if (texLock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) {
-      const size_t texels = static_cast<size_t>(image.width) * image.height;
-      if (imageType == kTextureAlpha) {
-        // Without indices (the codec refused them) the texture stays clear.
-        if (image.indices) std::memcpy(bits, image.indices, texels);
-      } else {
-        unsigned int* texel = static_cast<unsigned int*>(bits);
-        std::memcpy(texel, image.argb, texels * 4);
-        // Opaque black is the key: it becomes transparent black.
-        if (colorKey)
-          for (size_t i = 0; i < texels; ++i)
-            if (texel[i] == 0xFF000000u) texel[i] = 0;
-      }
-    }
+    if (texLock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+      CopyImageTexels(image, imageType, colorKey, bits);
     if (colorKey && imageType == kTextureAlpha)
       ErrorLog << "8bpp images can't have a color key applied... ignoring it on: " << name << "\n";
     texLock.Unlock();
@@ -371,22 +321,6 @@ TextureLock::TextureLock(Texture* texture, bool read, bool write) : texture_(tex
   bitsPerPixel_ = r->type == kTextureAlpha ? 8 : 32;
   rowPitch_ = r->createdWidth * (bitsPerPixel_ / 8);
   slicePitch_ = rowPitch_ * r->createdHeight;
-}
-
-TextureLock::~TextureLock() { Unlock(); }
-
-bool TextureLock::GetInfo(void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width, int* height,
-                          int* depth) {
-  if (!bits_) return false;
-  const TextureRecord* r = texture_->Record();
-  if (bits) *bits = bits_;
-  if (rowPitch) *rowPitch = rowPitch_;
-  if (slicePitch) *slicePitch = slicePitch_;
-  if (bitsPerPixel) *bitsPerPixel = bitsPerPixel_;
-  if (width) *width = r->createdWidth;
-  if (height) *height = r->createdHeight;
-  if (depth) *depth = r->depth;
-  return true;
 }
 
 bool TextureLock::GetFace(int face, void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width,

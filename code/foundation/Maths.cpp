@@ -52,6 +52,15 @@ Matrix4::Matrix4(int value) {
   for (float& e : m) e = static_cast<float>(value);
 }
 
+Matrix4 Matrix4::Identity() { return Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1); }
+
+Matrix4 Matrix4::Transposed() const {
+  Matrix4 t;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) t.m[4 * c + r] = m[4 * r + c];
+  return t;
+}
+
 float Matrix4::Determinant() const {
   const Matrix4& a = *this;
   float minors[4];

@@ -103,6 +103,10 @@ struct Matrix4 {
           float m21, float m22, float m23, float m30, float m31, float m32, float m33);
   // The value in all 16 elements.
   explicit Matrix4(int value);
+  static Matrix4 Identity();
+
+  // Rows and columns exchanged.
+  Matrix4 Transposed() const;
 
   // Row r's four floats.
   float* operator[](int row) { return m + 4 * row; }

@@ -82,6 +82,12 @@ typedef NetClient Client;
 // Zero-timeout select on one socket. selectFailed, when given, tells whether
 // select itself failed.
 bool IsSocketReadable(NetSocket socket, bool* selectFailed);
+// For the client and the server, under the network lock: a new TCP socket
+// (through the creation seam below), kInvalidSocket and "Failed to create
+// socket." in the error log when none is made; and the socket shut down both
+// ways, closed and left invalid (nothing for an invalid one).
+NetSocket OpenTcpSocket();
+void CloseTcpSocket(NetSocket& socket);
 // Digits, dots and spaces only, with exactly three dots.
 bool IsDottedAddress(const std::string& text);
 // Four dot-separated decimal parts, each cut to its low 8 bits, first first.
@@ -90,8 +96,9 @@ void ParseDottedAddress(const std::string& text, unsigned char address[4]);
 std::string TrafficReportText(uint32_t bytesSent, uint32_t bytesReceived);
 
 // Seams for failures a healthy machine does not show: tests replace the
-// WinSock start-up (returns 0 on success) and the socket creation (returns
-// kInvalidSocket on failure). Null restores the real calls.
+// WinSock start-up (returns 0 on success) and the socket creation of clients
+// and servers (returns kInvalidSocket on failure). Null restores the real
+// calls.
 typedef int (*WinSockStartupCall)();
 typedef NetSocket (*SocketCreateCall)();
 void SetNetworkSeams(WinSockStartupCall startup, SocketCreateCall create);

@@ -105,17 +105,27 @@ bool IsSocketReadable(NetSocket socket, bool* selectFailed) {
   return result > 0;
 }
 
+NetSocket OpenTcpSocket() {
+  NetSocket socket = s_socketCreateCall.load()();
+  if (socket == kInvalidSocket) ErrorLog.Write("Failed to create socket.\n");
+  return socket;
+}
+
+void CloseTcpSocket(NetSocket& socket) {
+  if (socket == kInvalidSocket) return;
+  shutdown(static_cast<SOCKET>(socket), SD_BOTH);
+  closesocket(static_cast<SOCKET>(socket));
+  socket = kInvalidSocket;
+}
+
 // ---------------------------------------------------------------------------
 // NetClient
 
 NetClient::NetClient() : initialised_(false), connected_(false), socket_(kInvalidSocket), thread_(nullptr) {
   if (!IsWinSockReady()) return;
   CriticalSectionLock network(g_networkLock);
-  socket_ = s_socketCreateCall.load()();
-  if (socket_ == kInvalidSocket) {
-    ErrorLog.Write("Failed to create socket.\n");
-    return;
-  }
+  socket_ = OpenTcpSocket();
+  if (socket_ == kInvalidSocket) return;
   thread_ = new2(CThread, CThread(ThreadProcedure,"NetClient",this));
   initialised_ = true;
 }
@@ -137,11 +147,7 @@ NetClient::~NetClient() {
   thread_ = nullptr;
   {
     CriticalSectionLock network(g_networkLock);
-    if (socket_ != kInvalidSocket) {
-      shutdown(static_cast<SOCKET>(socket_), SD_BOTH);
-      closesocket(static_cast<SOCKET>(socket_));
-      socket_ = kInvalidSocket;
-    }
+    CloseTcpSocket(socket_);
     connected_ = false;
     initialised_ = false;
   }

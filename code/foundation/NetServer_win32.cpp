@@ -18,11 +18,8 @@ NetServer::NetServer() : initialised_(false), listening_(false), socket_(kInvali
 
 bool NetServer::OpenSocket() {
   CriticalSectionLock network(g_networkLock);
-  socket_ = socket(AF_INET, SOCK_STREAM, 0);
-  if (socket_ == kInvalidSocket) {
-    ErrorLog.Write("Failed to create socket.\n");
-    return false;
-  }
+  socket_ = OpenTcpSocket();
+  if (socket_ == kInvalidSocket) return false;
   // Non-blocking, so the accept thread's accept returns at once when nobody
   // is waiting and holds the network lock only briefly.
   u_long nonBlocking = 1;
@@ -36,11 +33,7 @@ NetServer::~NetServer() {
   thread_ = nullptr;
   {
     CriticalSectionLock network(g_networkLock);
-    if (socket_ != kInvalidSocket) {
-      shutdown(static_cast<SOCKET>(socket_), SD_BOTH);
-      closesocket(static_cast<SOCKET>(socket_));
-      socket_ = kInvalidSocket;
-    }
+    CloseTcpSocket(socket_);
     listening_ = false;
     initialised_ = false;
   }
@@ -100,11 +93,7 @@ void NetServer::StopListening() {
     // connections (on Windows shutdown does not stop it), which nobody would
     // ever take; closing it refuses them. A fresh socket waits for the next
     // Listen.
-    if (socket_ != kInvalidSocket) {
-      shutdown(static_cast<SOCKET>(socket_), SD_BOTH);
-      closesocket(static_cast<SOCKET>(socket_));
-      socket_ = kInvalidSocket;
-    }
+    CloseTcpSocket(socket_);
     listening_ = false;
     clients.swap(queue_);
     if (!OpenSocket()) initialised_ = false;

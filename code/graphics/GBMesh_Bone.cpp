@@ -17,8 +17,6 @@ namespace {
 
 Matrix3 Identity3() { return Matrix3(1, 0, 0, 0, 1, 0, 0, 0, 1); }
 
-Matrix4 Identity4() { return Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1); }
-
 // Rotation in the upper-left 3 x 3, the position in the last column.
 Matrix4 Compose(const Matrix3& r, const Vector3& p) {
   return Matrix4(r.m[0], r.m[1], r.m[2], p.x, r.m[3], r.m[4], r.m[5], p.y, r.m[6], r.m[7], r.m[8], p.z, 0, 0, 0, 1);
@@ -40,7 +38,7 @@ void FreeBone(Bone* bone) {
 
 // ---- Bones -----------------------------------------------------------------
 
-Bone::Bone() : world_(Identity4()), connectRot_(Identity3()), restRot_(Identity3()) {
+Bone::Bone() : world_(Matrix4::Identity()), connectRot_(Identity3()), restRot_(Identity3()) {
   ++g_liveBones;
   if (g_liveBones > g_peakBones) g_peakBones = g_liveBones;
 }

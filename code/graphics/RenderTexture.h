@@ -55,6 +55,20 @@ class RenderTexture : public SharedResource<RenderTextureRecord> {
 // the zero matrix for a face outside 0..5.
 Matrix4 CubeFaceViewMatrix(int face, const Vector3& eye);
 
+// Shared code: what the backends' BeginRender do alike.
+// A cube face as both APIs number them: the callers' 4 (-Z) and 5 (+Z)
+// change places.
+int ApiCubeFace(int face);
+// Where drawing into the target goes: the desc's rectangle, else the whole
+// target.
+Viewport RenderTargetViewport(const RenderTextureRecord& record, const RenderTargetDesc& desc);
+// Only when the desc asks for it: the projection becomes the perspective
+// with field of view pi/2 for a cube face and pi/4 for a plain target, the
+// desc's planes, and aspect viewport height / width (1 for a cube face
+// where the backend keeps its faces square).
+void SetRenderTargetProjection(const RenderTargetDesc& desc, const Viewport& viewport, bool cube,
+                               bool squareCubeFaces);
+
 extern std::list<RenderTextureRecord*> g_renderTextureRecords;
 
 }  // namespace G

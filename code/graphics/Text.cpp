@@ -38,24 +38,15 @@ Text::Text(const std::string& value) : text_(value) { Init(); }
 Text::Text(const char* value) : text_(value) { Init(); }
 Text::Text(const Vary& value) : text_(value) { Init(); }
 
-Text::Text(const Text& other) : text_(other.text_) {
+// A fresh text (its own empty buffer, not dynamic) given the other's
+// settings by the assignment.
+Text::Text(const Text& other) {
   Init();
-  colorChanges_ = other.colorChanges_;
-  x_ = other.x_;
-  y_ = other.y_;
-  wrapWidth_ = other.wrapWidth_;
-  fixedAdvance_ = other.fixedAdvance_;
-  fontName_ = other.fontName_;
-  fontSize_ = other.fontSize_;
-  drawnSize_ = other.drawnSize_;
-  fixedWidth_ = other.fixedWidth_;
-  font_ = other.font_;
-  fontGeneration_ = other.fontGeneration_;
-  fontDirty_ = other.fontDirty_;
+  *this = other;
 }
 
-// As the copy: the receiving text keeps its own buffer (rebuilt on the next
-// draw) and its dynamic flag.
+// The receiving text keeps its own buffer (rebuilt on the next draw) and its
+// dynamic flag.
 Text& Text::operator=(const Text& other) {
   if (this == &other) return *this;
   text_ = other.text_;

@@ -44,6 +44,8 @@ struct TextureRecord {
 
 class Texture : public SharedResource<TextureRecord> {
  public:
+  // Shared code: made while the backend is not initialised, it is logged
+  // (and still made).
   Texture();
   Texture(const Texture& other) : SharedResource<TextureRecord>(other) {}
   Texture& operator=(const Texture& other) = default;
@@ -72,13 +74,16 @@ class Texture : public SharedResource<TextureRecord> {
   // The backend's half of LoadFile: decodes a 2D image file into a new
   // record of this (empty) handle. Logs and returns false on failure.
   bool LoadImageFile(const std::string& name, bool colorKey, TextureType type, bool mipmaps, bool dither);
+  // Shared code: a fresh record for a texture the backend has just made:
+  // no name, the created size as asked. The backend adds its API record.
+  TextureRecord* NewRecord(TextureType type, int width, int height, int depth, bool mipmaps);
 };
 
 // Leaves the stage without a texture.
 void UnsetTexture(int stage);
 
 // Shared code from here to the end of the file, except the TextureLock
-// constructor, destructor, GetInfo, Unlock and GetFace.
+// constructor, Unlock and GetFace.
 
 // The live record whose name equals the name ignoring case; empty names
 // never match.
@@ -87,6 +92,36 @@ TextureRecord* FindSharedTexture(const std::string& name);
 // Logs "Cannot create texture" unless width, height and depth are powers of 2.
 bool CheckTextureDimensions(int width, int height, int depth);
 bool IsPowerOfTwo(int value);
+
+// What a backend's device can make, for the checks before Texture::Create.
+struct TextureCreateLimits {
+  bool cubeMaps = true;        // false: cube maps are refused with a message
+  bool volumeTextures = true;  // false: depth above 1 is refused without one
+  // Each backend words the refusal of a cube map with depth above 1.
+  const char* cubeDepthRefusal = "Cube Maps can't be 3D...\n";
+  // OpenGL warns about a mipmapped volume before it looks at cube maps.
+  bool volumeMipmapWarningFirst = false;
+};
+
+// The checks every backend makes before it creates a texture: dimensions
+// (CheckTextureDimensions), a cube map's support, depth and square sides,
+// and volume support. A mipmapped volume is warned about and mipmaps turn
+// off. False (logged as the checks say) when the texture cannot be made.
+bool CheckTextureCreate(int width, int height, TextureType type, int depth, bool& mipmaps,
+                        const TextureCreateLimits& limits);
+
+// "Unable to load image" with the name, the reason line and the call stack.
+void LogImageLoadFailure(const std::string& name, const char* reason);
+// An image file's sides must be powers of 2; else logged as above, false.
+bool CheckImageDimensions(const std::string& name, int width, int height);
+
+class LoadedImage;
+// For the backends that decode through LoadedImage: the image decides the
+// kind, not the request; a colour key needs alpha.
+TextureType ImageTextureType(const LoadedImage& image, bool colorKey);
+// Copies the decoded image into level 0 of a locked texture of that kind;
+// with the colour key, opaque black becomes transparent black.
+void CopyImageTexels(const LoadedImage& image, TextureType type, bool colorKey, void* bits);
 
 // Loads a volume texture from a list of equally sized slice images.
 bool Load3DTextureList(Texture* texture, const std::string& listPath, bool mipmaps);

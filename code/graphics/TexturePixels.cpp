@@ -1,5 +1,6 @@
-// Per-pixel access to a locked texture, for the two texel layouts the
-// program creates: 32-bit ARGB8888 and 16-bit ARGB4444.
+// What every backend's texture locks share: the lock's release at
+// destruction, its description, and per-pixel access for the two texel
+// layouts the program creates: 32-bit ARGB8888 and 16-bit ARGB4444.
 #include "foundation/LogFile.h"
 #include "graphics/PackedColor.h"
 #include "graphics/Texture.h"
@@ -15,6 +16,22 @@ unsigned Pack4(float value) {
   return static_cast<unsigned>(static_cast<int>(scaled)) & 0xF;
 }
 }  // namespace
+
+TextureLock::~TextureLock() { Unlock(); }
+
+bool TextureLock::GetInfo(void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width, int* height,
+                          int* depth) {
+  if (!bits_ || !apiLock_) return false;
+  const TextureRecord* record = texture_->Record();
+  if (bits) *bits = bits_;
+  if (rowPitch) *rowPitch = rowPitch_;
+  if (slicePitch) *slicePitch = slicePitch_;
+  if (bitsPerPixel) *bitsPerPixel = bitsPerPixel_;
+  if (width) *width = record->createdWidth;
+  if (height) *height = record->createdHeight;
+  if (depth) *depth = record->depth;
+  return true;
+}
 
 bool TextureLock::Contains(int x, int y) const {
   if (!bits_ || !texture_ || !texture_->Record()) return false;

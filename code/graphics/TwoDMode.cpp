@@ -1,19 +1,17 @@
-// 2D mode, the viewport helpers and the default render states every backend
+// 2D mode, the viewport helpers (the render targets' viewport and
+// projection among them) and the default render states every backend
 // applies after start-up and after a device reset.
 #include "foundation/Maths.h"
 #include "graphics/Device.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/RenderState.h"
+#include "graphics/RenderTexture.h"
 
 namespace G {
 
-namespace {
-Matrix4 Identity() { return Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1); }
-}  // namespace
-
 void Set2DMode(int x, int y, int width, int height) {
-  SetWorldMatrix(Identity());
-  SetViewMatrix(Identity());
+  SetWorldMatrix(Matrix4::Identity());
+  SetViewMatrix(Matrix4::Identity());
   // Orthographic over the rectangle with pixel y growing downward, in the
   // row-vector form the backends take for projections (translation in the
   // fourth row): (x, y) lands on (-1, +1), (x + width, y + height) on (+1, -1).
@@ -41,6 +39,27 @@ void SetFullViewport() { SetViewport(0, 0, GetSetup()->width, GetSetup()->height
 
 void GetViewportRect(int& x, int& y, int& width, int& height) { GetViewport(x, y, width, height); }
 
+int ApiCubeFace(int face) {
+  if (face == 4) return 5;
+  if (face == 5) return 4;
+  return face;
+}
+
+Viewport RenderTargetViewport(const RenderTextureRecord& record, const RenderTargetDesc& desc) {
+  return desc.viewport ? *desc.viewport : Viewport{0, 0, record.width, record.height};
+}
+
+void SetRenderTargetProjection(const RenderTargetDesc& desc, const Viewport& viewport, bool cube,
+                               bool squareCubeFaces) {
+  if (!desc.setProjection) return;
+  const float fieldOfView = cube ? 1.5707964f : 0.7853982f;
+  const float aspect =
+      cube && squareCubeFaces ? 1.0f : static_cast<float>(viewport.height) / static_cast<float>(viewport.width);
+  Matrix4 projection;
+  Matrix4::Perspective(projection, fieldOfView, aspect, desc.nearPlane, desc.farPlane);
+  SetProjectionMatrix(projection);
+}
+
 void SetDefaultRenderStates() {
   SetRenderState(kStateDepthTest, true);
   SetRenderState(kStateDepthWrite, true);
@@ -55,9 +74,9 @@ void SetDefaultRenderStates() {
   SetAlphaFunc(kCompareNotEqual);
   SetDepthFunc(kCompareLessEqual);
   SetBlendFunc(kBlendSourceAlpha, kBlendInvSourceAlpha);
-  SetProjectionMatrix(Identity());
-  SetViewMatrix(Identity());
-  SetWorldMatrix(Identity());
+  SetProjectionMatrix(Matrix4::Identity());
+  SetViewMatrix(Matrix4::Identity());
+  SetWorldMatrix(Matrix4::Identity());
   SetViewport(0, 0, GetSetup()->width, GetSetup()->height);
 }
 

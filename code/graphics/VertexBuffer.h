@@ -74,6 +74,12 @@ class VertexBuffer : public SharedResource<VertexBufferRecord> {
   void Set();
   // Releases the API objects at the last release of the record.
   void Free() override;
+
+ private:
+  // Shared code: a fresh record for a buffer the backend has just made,
+  // not yet written. The backend adds its API record.
+  VertexBufferRecord* NewRecord(int vertexCount, const VertexFormat& format, int vertexSize, bool dynamic,
+                                bool writeOnly);
 };
 
 class IndexBuffer : public SharedResource<IndexBufferRecord> {
@@ -86,6 +92,10 @@ class IndexBuffer : public SharedResource<IndexBufferRecord> {
   bool Create(unsigned short indexCount, bool dynamic, bool writeOnly);
   void Set();
   void Free() override;
+
+ private:
+  // Shared code, as for vertex buffers.
+  IndexBufferRecord* NewRecord(unsigned short indexCount, bool dynamic, bool writeOnly);
 };
 
 // Locks the whole buffer for the life of the object. Discard is a hint that

@@ -239,8 +239,7 @@ TEST_F(BufferTest, DrawsFromTheCurrentBuffers) {
   quad.Set();
   indices.Set();
   EXPECT_EQ(G::RenderIndTris(2), D3D_OK);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 1, 1, 0x000000)) << "the vertices before the first are not drawn";
   EXPECT_TRUE(PixelIs(image, 15, 15, 0xFF0000));
   EXPECT_TRUE(PixelIs(image, 55, 55, 0xFF0000));
@@ -317,14 +316,7 @@ TEST_F(BufferTest, VertexBuffersOutsideTheDevicesLifeAreTheGlobalsFault) {
   G::VertexBuffer* empty = new G::VertexBuffer;
   G::Shutdown();
   LogTail log;
-  bool thrown = false;
-  try {
-    delete global;
-  } catch (const char* text) {
-    thrown = true;
-    EXPECT_STREQ(text, "Foolish globals are likely at fault.\n");
-  }
-  EXPECT_TRUE(thrown);
+  ExpectGlobalsFaultOnDelete(global);
   EXPECT_EQ(MaskCallStacks(log.Text()),
             "Bad: vertex buffer being destructed, but graphics is not inited.\n"
             "  -AND it still thinks it has d3d resources.\n  -call stack:\n\n");

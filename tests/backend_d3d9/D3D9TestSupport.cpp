@@ -309,7 +309,10 @@ void D3D9Test::BeginClearedFrame(unsigned color) {
 
 void D3D9Test::EndFrame() { DXG::EndFrame0(); }
 
-Matrix4 Identity() { return Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1); }
+Image D3D9Test::FinishFrame() {
+  EndFrame();
+  return ReadBackBuffer();
+}
 
 Matrix4 Translation(float x, float y, float z) { return Matrix4(1, 0, 0, x, 0, 1, 0, y, 0, 0, 1, z, 0, 0, 0, 1); }
 

@@ -101,11 +101,26 @@ class D3D9Test : public testing::Test {
   // An open frame, cleared to the colour with depth 1.
   void BeginClearedFrame(unsigned color);
   void EndFrame();
+  // Ends the frame and reads the back buffer back.
+  Image FinishFrame();
 };
 
-// Identity and simple transforms.
-Matrix4 Identity();
+// A translation, for world matrices.
 Matrix4 Translation(float x, float y, float z);
 
 // Writes text to a file in the working folder.
 void WriteShaderFile(const std::string& path, const std::string& text);
+
+// Deletes a resource handle that outlived the device: its destructor must
+// throw the text that blames the globals.
+template <class Handle>
+void ExpectGlobalsFaultOnDelete(Handle* handle) {
+  bool thrown = false;
+  try {
+    delete handle;
+  } catch (const char* text) {
+    thrown = true;
+    EXPECT_STREQ(text, "Foolish globals are likely at fault.\n");
+  }
+  EXPECT_TRUE(thrown);
+}

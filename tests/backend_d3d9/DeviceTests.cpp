@@ -19,8 +19,7 @@ const char kNotInitialized[] = " used when graphics foundation is not initialize
 TEST_F(DeviceTest, ClearFillsTheWholeBackBufferWithThePackedColour) {
   for (unsigned color : {0xFF336699u, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0x80FEDCBAu}) {
     BeginClearedFrame(color);
-    EndFrame();
-    Image image = ReadBackBuffer();
+    Image image = FinishFrame();
     ASSERT_EQ(image.width, kBackBufferWidth);
     ASSERT_EQ(image.height, kBackBufferHeight);
     EXPECT_TRUE(PixelIs(image, 0, 0, color));
@@ -299,8 +298,7 @@ TEST_F(DeviceLossTest, EveryKindOfResourceDrawsAgainAfterAReset) {
     G::RenderIndTris(2);
     G::DrawSprite(100, 10, texture, 1.0f);
     G::DrawRenderTexture(200, 10, target, 1.0f);
-    EndFrame();
-    Image image = ReadBackBuffer();
+    Image image = FinishFrame();
     EXPECT_TRUE(PixelIs(image, 30, 30, 0xFF0000));
     EXPECT_TRUE(PixelIs(image, 103, 13, 0x00FF00));
     EXPECT_TRUE(PixelIs(image, 230, 40, 0x0000FF));

@@ -1,6 +1,7 @@
 // The state indices, transforms and viewport as the device holds them, and
 // what immediate mode, the states and 2D mode draw, read back by pixel.
 #include "D3D9TestSupport.h"
+#include "DrawingSupport.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/Shader.h"
 #include "graphics/Texture.h"
@@ -186,7 +187,7 @@ TEST_F(RenderStateTest, WithoutADeviceStatesAreRefusedAndReadAsZero) {
   EXPECT_NE(G::SetRenderState(G::kStateDepthTest, true), D3D_OK);
   EXPECT_FALSE(G::GetRenderState(G::kStateDepthTest));
   EXPECT_NE(G::SetCullMode(G::kCullNone), D3D_OK);
-  EXPECT_NE(G::SetWorldMatrix(Identity()), D3D_OK);
+  EXPECT_NE(G::SetWorldMatrix(Matrix4::Identity()), D3D_OK);
   EXPECT_EQ(G::GetWorldMatrix().m[0], 0.0f);
   EXPECT_NE(G::RenderTris(1, 0), D3D_OK);
   int x = 1, y = 1, width = 1, height = 1;
@@ -212,19 +213,6 @@ class DrawTest : public D3D9Test {
     G::UnbindShader();
     G::SetCullMode(G::kCullNone);
   }
-  Image Finish() {
-    EndFrame();
-    return ReadBackBuffer();
-  }
-  static void Quad(float x1, float y1, float x2, float y2, unsigned color, float z = 0) {
-    G::IMBegin(G::kPrimitiveTriangleFan);
-    G::IMColor(color);
-    G::IMPosition3(x1, y1, z);
-    G::IMPosition3(x2, y1, z);
-    G::IMPosition3(x2, y2, z);
-    G::IMPosition3(x1, y2, z);
-    G::IMEnd();
-  }
 };
 
 TEST_F(DrawTest, ImmediateModeDrawsEachPrimitiveType) {
@@ -234,7 +222,7 @@ TEST_F(DrawTest, ImmediateModeDrawsEachPrimitiveType) {
   G::IMPosition2(60, 10);
   G::IMPosition2(10, 60);
   G::IMEnd();
-  Quad(100, 10, 150, 60, 0xFF00FF00);
+  DrawQuad(100, 10, 150, 60, 0xFF00FF00);
   G::IMBegin(G::kPrimitiveLines);
   G::IMColor3(0, 0, 1);
   G::IMPosition2(10, 100);
@@ -244,7 +232,7 @@ TEST_F(DrawTest, ImmediateModeDrawsEachPrimitiveType) {
   G::IMColor4(1, 1, 1, 1);
   G::IMPosition2(250, 150);
   G::IMEnd();
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 15, 15, 0xFF0000));
   EXPECT_TRUE(PixelIs(image, 55, 55, 0x000000)) << "the other half of the triangle's box";
   EXPECT_TRUE(PixelIs(image, 125, 35, 0x00FF00));
@@ -271,7 +259,7 @@ TEST_F(DrawTest, IncompletePrimitivesAreLeftOut) {
   G::IMPosition2(100, 150);
   G::IMEnd();
   LogTail log;
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 20, 20, 0xFFFFFF));
   EXPECT_TRUE(PixelIs(image, 120, 20, 0xFFFFFF));
   EXPECT_TRUE(PixelIs(image, 220, 12, 0x000000));
@@ -313,7 +301,7 @@ TEST_F(DrawTest, ImmediateModeMisuseIsLogged) {
               "Invalid float range for a color: 1.5\n  -call stack:\n\n"
               "Warning: IMPosition4 not correctly implemented correctly for D3D yet.\n");
   }
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 20, 20, 0x00FFFF));
 }
 
@@ -345,17 +333,17 @@ TEST_F(DrawTest, AttributesFollowTheCallsAndIMBeginResetsThem) {
 
 TEST_F(DrawTest, AlphaTestAndBlending) {
   // Defaults: alpha test "not equal 0", blending source alpha over the rest.
-  Quad(0, 0, 320, 240, 0xFF0000FF);
-  Quad(10, 10, 60, 60, 0x00FF0000);
-  Quad(70, 10, 120, 60, 0x80FF0000);
+  DrawQuad(0, 0, 320, 240, 0xFF0000FF);
+  DrawQuad(10, 10, 60, 60, 0x00FF0000);
+  DrawQuad(70, 10, 120, 60, 0x80FF0000);
   G::SetAlphaFunc(G::kCompareGreater);
   G::SetAlphaRef(0.5f);
-  Quad(130, 10, 180, 60, 0x70FFFFFF);
-  Quad(190, 10, 240, 60, 0x90FFFFFF);
+  DrawQuad(130, 10, 180, 60, 0x70FFFFFF);
+  DrawQuad(190, 10, 240, 60, 0x90FFFFFF);
   G::SetBlendFunc(G::kBlendOne, G::kBlendOne);
   G::SetRenderState(G::kStateAlphaTest, false);
-  Quad(250, 10, 300, 60, 0x0000FF00);
-  Image image = Finish();
+  DrawQuad(250, 10, 300, 60, 0x0000FF00);
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 30, 30, 0x0000FF)) << "alpha 0 is tested away";
   EXPECT_TRUE(PixelIs(image, 90, 30, 0x80007F));
   EXPECT_TRUE(PixelIs(image, 150, 30, 0x0000FF)) << "0x70 is not above 127";
@@ -365,15 +353,15 @@ TEST_F(DrawTest, AlphaTestAndBlending) {
 
 TEST_F(DrawTest, DepthTestAndDepthWrite) {
   // 2D mode maps z to -z: depths are given as negative z.
-  Quad(10, 10, 100, 100, 0xFFFF0000, -0.25f);
-  Quad(50, 50, 150, 150, 0xFF00FF00, -0.75f);
+  DrawQuad(10, 10, 100, 100, 0xFFFF0000, -0.25f);
+  DrawQuad(50, 50, 150, 150, 0xFF00FF00, -0.75f);
   G::SetRenderState(G::kStateDepthWrite, false);
-  Quad(160, 10, 250, 100, 0xFFFF0000, -0.25f);
-  Quad(200, 50, 300, 150, 0xFF00FF00, -0.75f);
+  DrawQuad(160, 10, 250, 100, 0xFFFF0000, -0.25f);
+  DrawQuad(200, 50, 300, 150, 0xFF00FF00, -0.75f);
   G::SetRenderState(G::kStateDepthTest, false);
-  Quad(10, 160, 100, 230, 0xFF0000FF, -0.25f);
-  Quad(10, 170, 100, 230, 0xFFFFFFFF, -0.75f);
-  Image image = Finish();
+  DrawQuad(10, 160, 100, 230, 0xFF0000FF, -0.25f);
+  DrawQuad(10, 170, 100, 230, 0xFFFFFFFF, -0.75f);
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 75, 75, 0xFF0000)) << "the farther quad stays behind";
   EXPECT_TRUE(PixelIs(image, 225, 75, 0x00FF00)) << "no depth written";
   EXPECT_TRUE(PixelIs(image, 50, 200, 0xFFFFFF)) << "no depth test";
@@ -409,7 +397,7 @@ TEST_F(DrawTest, CullModesWithCullReverse) {
     y += 40;
   }
   G::SetCullReverse(false);
-  Image image = Finish();
+  Image image = FinishFrame();
   y = 5;
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.mode << " " << c.reverse);
@@ -430,21 +418,21 @@ TEST_F(DrawTest, WireframeAndColourWrite) {
   G::IMEnd();
   G::SetRenderState(G::kStateWireframe, false);
   G::SetRenderState(G::kStateColorWrite, false);
-  Quad(150, 20, 250, 100, 0xFFFFFFFF);
+  DrawQuad(150, 20, 250, 100, 0xFFFFFFFF);
   G::SetRenderState(G::kStateColorWrite, true);
-  Image image = Finish();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 40, 40, 0x000000)) << "no fill";
   EXPECT_TRUE(PixelIs(image, 60, 20, 0xFFFF00)) << "the top edge";
   EXPECT_TRUE(PixelIs(image, 200, 60, 0x000000)) << "no colour written";
 }
 
 TEST_F(DrawTest, TwoDModeMapsScreenPixelsAndClipsToItsRectangle) {
-  Quad(0, 0, 320, 240, 0xFF808080);
+  DrawQuad(0, 0, 320, 240, 0xFF808080);
   G::Set2DMode(100, 50, 80, 60);
-  Quad(0, 0, 320, 240, 0xFFFF0000);
-  Quad(100, 50, 110, 60, 0xFF00FF00);
-  Quad(170, 100, 180, 110, 0xFF0000FF);
-  Image image = Finish();
+  DrawQuad(0, 0, 320, 240, 0xFFFF0000);
+  DrawQuad(100, 50, 110, 60, 0xFF00FF00);
+  DrawQuad(170, 100, 180, 110, 0xFF0000FF);
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 0, 0, 0x808080));
   EXPECT_TRUE(PixelIs(image, 319, 239, 0x808080));
   EXPECT_TRUE(PixelIs(image, 99, 49, 0x808080));

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "D3D9TestSupport.h"
+#include "DrawingSupport.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/Primitives.h"
 #include "graphics/RenderTexture.h"
@@ -12,15 +13,6 @@ namespace {
 
 class RenderTextureTest : public D3D9Test {
  protected:
-  static void FilledQuad(float x1, float y1, float x2, float y2, unsigned color) {
-    G::IMBegin(G::kPrimitiveTriangleFan);
-    G::IMColor(color);
-    G::IMPosition2(x1, y1);
-    G::IMPosition2(x2, y1);
-    G::IMPosition2(x2, y2);
-    G::IMPosition2(x1, y2);
-    G::IMEnd();
-  }
   static IDirect3DBaseTexture9* Bound(DWORD stage) {
     IDirect3DBaseTexture9* bound = nullptr;
     DXG::g_d3d.device->GetTexture(stage, &bound);
@@ -49,14 +41,13 @@ TEST_F(RenderTextureTest, APlainTargetIsDrawnIntoAndShownAsASprite) {
   G::Set2DMode(0, 0, 64, 32);
   G::UnsetTexture(0);
   G::SetCullMode(G::kCullNone);
-  FilledQuad(0, 0, 32, 32, 0xFFFF0000);
+  DrawQuad(0, 0, 32, 32, 0xFFFF0000);
   target.EndRender();
 
   BeginClearedFrame(0xFF000000);
   G::Set2DMode(0, 0, kBackBufferWidth, kBackBufferHeight);
   G::DrawRenderTexture(100, 50, target, 1.0f);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 110, 60, 0xFF0000));
   EXPECT_TRUE(PixelIs(image, 150, 75, 0x0000FF));
   EXPECT_TRUE(PixelIs(image, 170, 60, 0x000000)) << "64 pixels wide";
@@ -247,7 +238,7 @@ TEST_F(RenderTextureTest, ClearLeavesTheStencilWhileATargetIsBound) {
     G::SetStencilFunc(G::kCompareEqual, 1);
     G::SetStencilOps(false, G::kStencilKeep, G::kStencilKeep, G::kStencilKeep);
     G::UnsetTexture(0);
-    FilledQuad(0, 0, 320, 240, color);
+    DrawQuad(0, 0, 320, 240, color);
     G::SetRenderState(G::kStateStencil, false);
   };
   ASSERT_TRUE(DXG::BeginFrame(0, false, true));
@@ -257,8 +248,7 @@ TEST_F(RenderTextureTest, ClearLeavesTheStencilWhileATargetIsBound) {
   target.Set(0);
   ASSERT_TRUE(G::Clear(0xFF000000, true, true, true, 0));
   drawWhereStencilIsOne(0xFFFF0000);
-  EndFrame();
-  EXPECT_TRUE(PixelIs(ReadBackBuffer(), 160, 120, 0xFF0000)) << "the stencil kept its 1";
+  EXPECT_TRUE(PixelIs(FinishFrame(), 160, 120, 0xFF0000)) << "the stencil kept its 1";
 
   G::RenderTargetDesc desc;
   ASSERT_TRUE(target.BeginRender(desc));
@@ -267,8 +257,7 @@ TEST_F(RenderTextureTest, ClearLeavesTheStencilWhileATargetIsBound) {
   G::Set2DMode(0, 0, kBackBufferWidth, kBackBufferHeight);
   ASSERT_TRUE(G::Clear(0xFF000000, true, true, true, 0));
   drawWhereStencilIsOne(0xFF00FF00);
-  EndFrame();
-  EXPECT_TRUE(PixelIs(ReadBackBuffer(), 160, 120, 0x000000)) << "cleared to 0 once the target was done";
+  EXPECT_TRUE(PixelIs(FinishFrame(), 160, 120, 0x000000)) << "cleared to 0 once the target was done";
 }
 
 TEST(CubeFaceViewMatrix, LooksAlongEachAxisWithTheDeviceUpVectors) {
@@ -335,7 +324,7 @@ TEST_F(RenderTextureTest, ACompositeSceneIsSavedAsAPicture) {
   Matrix4::LookAt(view, Vector3(0, 3, -8), Vector3(0, 0, 0), Vector3(0, 1, 0), false, false);
   G::SetProjectionMatrix(projection);
   G::SetViewMatrix(view);
-  G::SetWorldMatrix(Identity());
+  G::SetWorldMatrix(Matrix4::Identity());
   G::SetCullMode(G::kCullNone);
   G::UnsetTexture(0);
   G::IMBegin(G::kPrimitiveTriangleFan);
@@ -352,8 +341,7 @@ TEST_F(RenderTextureTest, ACompositeSceneIsSavedAsAPicture) {
   G::DrawRenderTexture(240, 16, target, 1.0f);
   G::DrawSpriteStretched(16, 16, 80, 80, checker, 1.0f);
   G::DrawLine2D(16, 200, 0xFFFFFFFF, 304, 200, 0xFFFF0000);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishFrame();
   EXPECT_TRUE(PixelIs(image, 20, 20, 0x303030));
   EXPECT_TRUE(PixelIs(image, 28, 20, 0xFFFFFF));
   EXPECT_TRUE(PixelIs(image, 242, 18, 0x203040));

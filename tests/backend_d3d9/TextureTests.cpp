@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "D3D9TestSupport.h"
+#include "DrawingSupport.h"
 #include "graphics/DeviceCallbacks.h"
 #include "ImageFiles.h"
 #include "graphics/LoadedImage.h"
@@ -45,6 +46,12 @@ class TextureTest : public D3D9Test {
     BeginClearedFrame(0xFF000000);
     G::Set2DMode(0, 0, kBackBufferWidth, kBackBufferHeight);
   }
+  // Draws the texture as a sprite, point filtered, and ends the frame.
+  Image FinishWithSprite(G::Texture& texture, float x, float y) {
+    texture.SetFilter(G::kFilterPoint);
+    G::DrawSprite(x, y, texture, 1.0f);
+    return FinishFrame();
+  }
 };
 
 TEST_F(TextureTest, ALoadedImageDrawsAsASpriteAtItsSize) {
@@ -63,10 +70,7 @@ TEST_F(TextureTest, ALoadedImageDrawsAsASpriteAtItsSize) {
   EXPECT_EQ(record->api->filter, G::kFilterLinear);
 
   BeginSpriteFrame();
-  texture.SetFilter(G::kFilterPoint);
-  G::DrawSprite(100, 100, texture, 1.0f);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishWithSprite(texture, 100, 100);
   EXPECT_TRUE(PixelIs(image, 102, 102, 0xFF0000));
   EXPECT_TRUE(PixelIs(image, 113, 102, 0x00FF00));
   EXPECT_TRUE(PixelIs(image, 102, 113, 0x0000FF));
@@ -228,17 +232,8 @@ TEST_F(TextureTest, ColourKeyedImagesLetTheBackgroundThroughAndClamp) {
   EXPECT_TRUE(api->wrapW);
 
   BeginSpriteFrame();
-  G::IMBegin(G::kPrimitiveTriangleFan);
-  G::IMColor(0xFFFF0000);
-  G::IMPosition2(0, 0);
-  G::IMPosition2(320, 0);
-  G::IMPosition2(320, 240);
-  G::IMPosition2(0, 240);
-  G::IMEnd();
-  texture.SetFilter(G::kFilterPoint);
-  G::DrawSprite(50, 50, texture, 1.0f);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  DrawQuad(0, 0, 320, 240, 0xFFFF0000);
+  Image image = FinishWithSprite(texture, 50, 50);
   EXPECT_TRUE(PixelIs(image, 51, 52, 0xFF0000)) << "black is transparent";
   EXPECT_TRUE(PixelIs(image, 56, 52, 0xFFFFFF));
 }
@@ -417,10 +412,7 @@ TEST_F(TextureTest, LockedPixelsDrawAsASprite) {
     EXPECT_FALSE(lock.GetFace(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
   }
   BeginSpriteFrame();
-  texture.SetFilter(G::kFilterPoint);
-  G::DrawSprite(20, 30, texture, 1.0f);
-  EndFrame();
-  Image image = ReadBackBuffer();
+  Image image = FinishWithSprite(texture, 20, 30);
   EXPECT_TRUE(PixelIs(image, 22, 33, 0xFFFF00));
   EXPECT_TRUE(PixelIs(image, 33, 33, 0x00FFFF));
   EXPECT_TRUE(PixelIs(image, 37, 33, 0x000000));
@@ -487,14 +479,7 @@ TEST_F(TextureTest, TexturesOutsideTheDevicesLifeAreLogged) {
   G::Shutdown();
 
   LogTail log;
-  bool thrown = false;
-  try {
-    delete global;
-  } catch (const char* text) {
-    thrown = true;
-    EXPECT_STREQ(text, "Foolish globals are likely at fault.\n");
-  }
-  EXPECT_TRUE(thrown);
+  ExpectGlobalsFaultOnDelete(global);
   EXPECT_EQ(MaskCallStacks(log.Text()),
             "Bad: texture being destructed, but graphics is not inited.\n"
             "  -AND it still thinks it has d3d resources.\n  -call stack:\n\n"

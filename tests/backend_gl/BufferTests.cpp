@@ -20,14 +20,8 @@ struct ColoredVertex {
 
 const G::VertexFormat kColoredFormat = {{G::kFloat3, G::kUsePosition}, {G::kPackedColor, G::kUseColor}};
 
-class BufferTest : public GLTest {
+class BufferTest : public GL2DTest {
  protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    G::Set2DMode(0, 0, 800, 600);
-    G::Clear(0xFF000000u, true, true, false, 0);
-  }
-
   // A quad (four vertices, clockwise from the top-left) in one colour.
   void MakeQuad(G::VertexBuffer& buffer, float x1, float y1, float x2, float y2, unsigned color) {
     ASSERT_TRUE(buffer.Create(4, kColoredFormat, sizeof(ColoredVertex), false, true));
@@ -138,8 +132,7 @@ void APIENTRY CountBinds(GLenum target, GLuint buffer) {
 TEST_F(BufferTest, SettingTheCurrentBufferAgainBindsNothing) {
   ReplaceEntryPoint("glBindBufferARB", reinterpret_cast<void*>(&CountBinds));
   Restart(WindowedSetup());
-  G::Set2DMode(0, 0, 800, 600);
-  G::Clear(0xFF000000u, true, true, false, 0);
+  StartBlack2D();
   G::VertexBuffer buffer;
   MakeQuad(buffer, 100, 100, 300, 300, 0xFFFF0000u);
   buffer.Set();

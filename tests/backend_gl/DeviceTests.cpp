@@ -450,8 +450,7 @@ TEST_F(DeviceTest, ATextureOfAnEarlierContextLeavesTheNewOnesAlone) {
   delete2(old);
   EXPECT_EQ(errors.Text(), "");
   // The new texture still draws: the old record did not delete its name.
-  G::Set2DMode(0, 0, 800, 600);
-  G::Clear(0xFF000000u, true, true, false, 0);
+  StartBlack2D();
   fresh.Set(0);
   G::IMBegin(G::kPrimitiveTriangleFan);
   G::IMTexCoord2(0, 0);

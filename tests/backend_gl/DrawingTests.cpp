@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "DrawingSupport.h"
 #include "GLTestSupport.h"
 #include "backend_gl/GLExtensions.h"
 #include "foundation/Maths.h"
@@ -14,26 +15,7 @@
 
 namespace {
 
-class DrawingTest : public GLTest {
- protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    G::Set2DMode(0, 0, 800, 600);
-    G::Clear(0xFF000000u, true, true, false, 0);
-  }
-};
-
-// A quad in screen pixels, corners clockwise from the top-left as sprites
-// draw them (the front winding under the default cull mode).
-void Quad(float x1, float y1, float x2, float y2, unsigned color, float z = 0) {
-  G::IMBegin(G::kPrimitiveTriangleFan);
-  G::IMColor(color);
-  G::IMPosition3(x1, y1, z);
-  G::IMPosition3(x2, y1, z);
-  G::IMPosition3(x2, y2, z);
-  G::IMPosition3(x1, y2, z);
-  G::IMEnd();
-}
+class DrawingTest : public GL2DTest {};
 
 // The same triangle clockwise or anticlockwise on screen.
 void Triangle(bool clockwise, float x, unsigned color) {
@@ -208,7 +190,7 @@ TEST_F(DrawingTest, TwoDModeCornersAndViewports) {
   // 2D mode on the bottom-right quarter: its own corner is the origin.
   G::Clear(0xFF000000u, true, true, false, 0);
   G::Set2DMode(400, 300, 400, 300);
-  Quad(400, 300, 800, 600, 0xFF0000FFu);
+  DrawQuad(400, 300, 800, 600, 0xFF0000FFu);
   EXPECT_EQ(Rgb(ReadPixel(401, 301)), 0x0000FFu);
   EXPECT_EQ(Rgb(ReadPixel(798, 598)), 0x0000FFu);
   EXPECT_EQ(Rgb(ReadPixel(398, 298)), 0x000000u);
@@ -217,7 +199,7 @@ TEST_F(DrawingTest, TwoDModeCornersAndViewports) {
   EXPECT_EQ(x, 400);
   EXPECT_EQ(y, 300);
   // The viewport clips: a quad over the whole screen fills the quarter only.
-  Quad(0, 0, 800, 600, 0xFFFF0000u, -0.5f);
+  DrawQuad(0, 0, 800, 600, 0xFFFF0000u, -0.5f);
   EXPECT_EQ(Rgb(ReadPixel(200, 450)), 0x000000u);
 }
 
@@ -227,17 +209,17 @@ TEST_F(DrawingTest, AlphaTestAndBlending) {
   EXPECT_TRUE(G::GetRenderState(G::kStateAlphaTest));
   EXPECT_EQ(G::GetAlphaFunc(), G::kCompareNotEqual);
   EXPECT_EQ(G::GetAlphaRef(), 0.0f);
-  Quad(0, 0, 800, 600, 0xFF0000FFu);
-  Quad(100, 100, 200, 200, 0x80FF0000u);
+  DrawQuad(0, 0, 800, 600, 0xFF0000FFu);
+  DrawQuad(100, 100, 200, 200, 0x80FF0000u);
   EXPECT_TRUE(Near(Rgb(ReadPixel(150, 150)), 0x80007Fu)) << std::hex << ReadPixel(150, 150);
 
   // Blending off: the alpha test alone keeps transparent texels out.
   G::SetRenderState(G::kStateAlphaBlend, false);
   EXPECT_FALSE(G::GetRenderState(G::kStateAlphaBlend));
-  Quad(300, 100, 400, 200, 0x00FF0000u);
+  DrawQuad(300, 100, 400, 200, 0x00FF0000u);
   EXPECT_EQ(Rgb(ReadPixel(350, 150)), 0x0000FFu);
   G::SetAlphaFunc(G::kCompareAlways);
-  Quad(300, 100, 400, 200, 0x00FF0000u);
+  DrawQuad(300, 100, 400, 200, 0x00FF0000u);
   EXPECT_EQ(Rgb(ReadPixel(350, 150)), 0xFF0000u);
 
   // A reference: "greater than 0.5" passes 0xC0 and stops 0x40.
@@ -245,18 +227,18 @@ TEST_F(DrawingTest, AlphaTestAndBlending) {
   G::SetAlphaFunc(G::kCompareGreater);
   EXPECT_EQ(G::GetAlphaFunc(), G::kCompareGreater);
   EXPECT_FLOAT_EQ(G::GetAlphaRef(), 0.5f);
-  Quad(500, 100, 600, 200, 0x4000FF00u);
-  Quad(600, 100, 700, 200, 0xC000FF00u);
+  DrawQuad(500, 100, 600, 200, 0x4000FF00u);
+  DrawQuad(600, 100, 700, 200, 0xC000FF00u);
   EXPECT_EQ(Rgb(ReadPixel(550, 150)), 0x0000FFu);
   EXPECT_EQ(Rgb(ReadPixel(650, 150)), 0x00FF00u);
   G::SetRenderState(G::kStateAlphaTest, false);
-  Quad(500, 100, 600, 200, 0x4000FF00u);
+  DrawQuad(500, 100, 600, 200, 0x4000FF00u);
   EXPECT_EQ(Rgb(ReadPixel(550, 150)), 0x00FF00u);
 
   // Additive blending.
   G::SetRenderState(G::kStateAlphaBlend, true);
   G::SetBlendFunc(G::kBlendOne, G::kBlendOne);
-  Quad(100, 300, 200, 400, 0xFFFF0000u);
+  DrawQuad(100, 300, 200, 400, 0xFFFF0000u);
   EXPECT_EQ(Rgb(ReadPixel(150, 350)), 0xFF00FFu);
 }
 
@@ -265,14 +247,14 @@ TEST_F(DrawingTest, DepthTestAndDepthWrites) {
   EXPECT_TRUE(G::GetRenderState(G::kStateDepthWrite));
   EXPECT_EQ(G::GetDepthFunc(), G::kCompareLessEqual);
   // 2D mode maps z to depth (1 - z) / 2: larger z is nearer.
-  Quad(100, 100, 300, 300, 0xFF00FF00u, 0.5f);
-  Quad(200, 200, 400, 400, 0xFFFF0000u, -0.5f);
+  DrawQuad(100, 100, 300, 300, 0xFF00FF00u, 0.5f);
+  DrawQuad(200, 200, 400, 400, 0xFFFF0000u, -0.5f);
   EXPECT_EQ(Rgb(ReadPixel(250, 250)), 0x00FF00u);
   EXPECT_EQ(Rgb(ReadPixel(350, 350)), 0xFF0000u);
 
   G::SetDepthFunc(G::kCompareAlways);
   EXPECT_EQ(G::GetDepthFunc(), G::kCompareAlways);
-  Quad(200, 200, 400, 400, 0xFF0000FFu, -0.5f);
+  DrawQuad(200, 200, 400, 400, 0xFF0000FFu, -0.5f);
   EXPECT_EQ(Rgb(ReadPixel(250, 250)), 0x0000FFu);
 
   // Without depth writes a far quad leaves no mark in the depth buffer.
@@ -280,15 +262,15 @@ TEST_F(DrawingTest, DepthTestAndDepthWrites) {
   G::Clear(0xFF000000u, true, true, false, 0);
   G::SetRenderState(G::kStateDepthWrite, false);
   EXPECT_FALSE(G::GetRenderState(G::kStateDepthWrite));
-  Quad(100, 100, 300, 300, 0xFF00FF00u, 0.9f);
+  DrawQuad(100, 100, 300, 300, 0xFF00FF00u, 0.9f);
   G::SetRenderState(G::kStateDepthWrite, true);
-  Quad(100, 100, 300, 300, 0xFFFF0000u, 0.0f);
+  DrawQuad(100, 100, 300, 300, 0xFFFF0000u, 0.0f);
   EXPECT_EQ(Rgb(ReadPixel(150, 150)), 0xFF0000u);
 
   // Depth test off.
   G::SetRenderState(G::kStateDepthTest, false);
   EXPECT_FALSE(G::GetRenderState(G::kStateDepthTest));
-  Quad(100, 100, 300, 300, 0xFF0000FFu, -0.9f);
+  DrawQuad(100, 100, 300, 300, 0xFF0000FFu, -0.9f);
   EXPECT_EQ(Rgb(ReadPixel(150, 150)), 0x0000FFu);
   // Clear turns depth testing and writing on again.
   G::SetRenderState(G::kStateDepthWrite, false);
@@ -341,13 +323,13 @@ TEST_F(DrawingTest, CullModesHonourTheReverseFlag) {
 TEST_F(DrawingTest, WireframeAndColourWrites) {
   G::SetRenderState(G::kStateWireframe, true);
   EXPECT_TRUE(G::GetRenderState(G::kStateWireframe));
-  Quad(100, 100, 300, 300, 0xFFFF0000u);
+  DrawQuad(100, 100, 300, 300, 0xFFFF0000u);
   // Inside a triangle of the fan, away from its edges (the diagonal too).
   EXPECT_EQ(Rgb(ReadPixel(250, 150)), 0x000000u);
   EXPECT_EQ(Rgb(ReadPixel(250, 100)), 0xFF0000u);
   G::SetRenderState(G::kStateWireframe, false);
   EXPECT_FALSE(G::GetRenderState(G::kStateWireframe));
-  Quad(100, 100, 300, 300, 0xFFFF0000u);
+  DrawQuad(100, 100, 300, 300, 0xFFFF0000u);
   EXPECT_EQ(Rgb(ReadPixel(250, 150)), 0xFF0000u);
 
   G::SetRenderState(G::kStateColorWrite, false);
@@ -355,12 +337,12 @@ TEST_F(DrawingTest, WireframeAndColourWrites) {
   GLboolean mask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
   glGetBooleanv(GL_COLOR_WRITEMASK, mask);
   EXPECT_TRUE(!mask[0] && !mask[1] && !mask[2] && !mask[3]);
-  Quad(400, 100, 500, 200, 0xFF00FF00u, 0.5f);
+  DrawQuad(400, 100, 500, 200, 0xFF00FF00u, 0.5f);
   EXPECT_EQ(Rgb(ReadPixel(450, 150)), 0x000000u);
   G::SetRenderState(G::kStateColorWrite, true);
   EXPECT_TRUE(G::GetRenderState(G::kStateColorWrite));
   // The invisible quad still wrote depth.
-  Quad(400, 100, 500, 200, 0xFF0000FFu, 0.0f);
+  DrawQuad(400, 100, 500, 200, 0xFF0000FFu, 0.0f);
   EXPECT_EQ(Rgb(ReadPixel(450, 150)), 0x000000u);
 }
 
@@ -464,18 +446,18 @@ TEST_F(DrawingTest, StencilMasksWhatIsDrawn) {
   G::SetStencilFunc(G::kCompareAlways, 1);
   G::SetStencilOps(false, G::kStencilKeep, G::kStencilKeep, G::kStencilReplace);
   G::SetRenderState(G::kStateColorWrite, false);
-  Quad(100, 100, 200, 200, 0xFFFFFFFFu);
+  DrawQuad(100, 100, 200, 200, 0xFFFFFFFFu);
   G::SetRenderState(G::kStateColorWrite, true);
   G::SetStencilFunc(G::kCompareEqual, 1);
   G::SetStencilOps(false, G::kStencilKeep, G::kStencilKeep, G::kStencilKeep);
   G::SetRenderState(G::kStateDepthTest, false);
-  Quad(0, 0, 800, 600, 0xFFFF0000u);
+  DrawQuad(0, 0, 800, 600, 0xFFFF0000u);
   EXPECT_EQ(Rgb(ReadPixel(150, 150)), 0xFF0000u);
   EXPECT_EQ(Rgb(ReadPixel(250, 250)), 0x000000u);
   // Clearing the stencil to 1 opens the whole screen.
   G::Clear(0xFF000000u, true, true, true, 1);
   G::SetRenderState(G::kStateDepthTest, false);
-  Quad(0, 0, 800, 600, 0xFF00FF00u);
+  DrawQuad(0, 0, 800, 600, 0xFF00FF00u);
   EXPECT_EQ(Rgb(ReadPixel(250, 250)), 0x00FF00u);
 }
 
@@ -487,7 +469,7 @@ TEST_F(DrawingTest, TransformsLoadViewThenWorld) {
   G::SetWorldMatrix(world);
   G::SetViewMatrix(view);
   glGetFloatv(GL_MODELVIEW_MATRIX, first);
-  G::SetWorldMatrix(Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+  G::SetWorldMatrix(Matrix4::Identity());
   G::SetViewMatrix(view);
   G::SetWorldMatrix(world);
   glGetFloatv(GL_MODELVIEW_MATRIX, second);
@@ -518,7 +500,7 @@ TEST_F(DrawingTest, APerspectiveSceneLandsWhereTheCameraLooks) {
   G::SetViewport(0, 0, 800, 600);
   G::SetProjectionMatrix(projection);
   G::SetViewMatrix(view);
-  G::SetWorldMatrix(Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+  G::SetWorldMatrix(Matrix4::Identity());
   G::SetCullMode(G::kCullNone);
   auto square = [](float cx, float cy, unsigned color) {
     G::IMBegin(G::kPrimitiveTriangleFan);

@@ -13,6 +13,8 @@
 #include "backend_gl/DeviceSeams.h"
 #include "backend_gl/GLExtensions.h"
 #include "foundation/WindowSize.h"
+#include "graphics/DeviceCallbacks.h"
+#include "graphics/RenderState.h"
 
 namespace {
 
@@ -77,6 +79,16 @@ void GLTest::TearDown() {
 void GLTest::Restart(G::Setup setup, bool freshWindow) {
   if (G::IsInitialized()) G::Shutdown();
   ASSERT_TRUE(DXG::Init(freshWindow ? FreshWindow() : TestWindow(), &setup));
+}
+
+void StartBlack2D() {
+  G::Set2DMode(0, 0, 800, 600);
+  G::Clear(0xFF000000u, true, true, false, 0);
+}
+
+void GL2DTest::SetUp() {
+  GLTest::SetUp();
+  StartBlack2D();
 }
 
 // ---- Read-back -------------------------------------------------------------------

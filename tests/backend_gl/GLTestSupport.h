@@ -1,5 +1,6 @@
 // What the OpenGL backend's tests share: one window for the whole program,
-// a fixture that starts the backend on it at 800 x 600, a read-back of the
+// fixtures that start the backend on it at 800 x 600 (and in 2D mode over
+// a black back buffer), a read-back of the
 // back buffer before it is presented, and stand-ins for the driver (its
 // strings, entry points and errors) through the backend's seams.
 #pragma once
@@ -30,6 +31,15 @@ class GLTest : public testing::Test {
   // tests that need another start call Restart), on a fresh window when
   // asked.
   void Restart(G::Setup setup, bool freshWindow = false);
+};
+
+// 2D mode over the whole 800 x 600 back buffer, cleared to opaque black.
+void StartBlack2D();
+
+// The drawing tests' fixture: the backend started, then StartBlack2D.
+class GL2DTest : public GLTest {
+ protected:
+  void SetUp() override;
 };
 
 // Puts every seam back to the driver's own.

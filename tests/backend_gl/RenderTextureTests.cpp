@@ -6,6 +6,7 @@
 
 #include <deque>
 
+#include "DrawingSupport.h"
 #include "GLTestSupport.h"
 #include "backend_gl/GLExtensions.h"
 #include "foundation/Maths.h"
@@ -16,24 +17,7 @@
 
 namespace {
 
-class RenderTextureTest : public GLTest {
- protected:
-  void SetUp() override {
-    GLTest::SetUp();
-    G::Set2DMode(0, 0, 800, 600);
-    G::Clear(0xFF000000u, true, true, false, 0);
-  }
-};
-
-void Quad(float x1, float y1, float x2, float y2, unsigned color) {
-  G::IMBegin(G::kPrimitiveTriangleFan);
-  G::IMColor(color);
-  G::IMPosition2(x1, y1);
-  G::IMPosition2(x2, y1);
-  G::IMPosition2(x2, y2);
-  G::IMPosition2(x1, y2);
-  G::IMEnd();
-}
+class RenderTextureTest : public GL2DTest {};
 
 G::RenderTargetDesc WholeTarget(int face = 0) {
   G::RenderTargetDesc desc;
@@ -64,7 +48,7 @@ TEST_F(RenderTextureTest, APlainTargetIsDrawnIntoAndSampled) {
   EXPECT_EQ(height, 32);
   glGetIntegerv(GL_VIEWPORT, viewport);
   EXPECT_EQ(viewport[1], 32);
-  Quad(0, 0, 64, 32, 0xFF00FF00u);
+  DrawQuad(0, 0, 64, 32, 0xFF00FF00u);
   target.EndRender();
   EXPECT_EQ(errors.Text(), "");
 

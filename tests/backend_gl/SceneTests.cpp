@@ -93,7 +93,7 @@ TEST_F(SceneTest, AFrameOfTheSharedCodeDrawsAndIsSaved) {
   G::SetFullViewport();
   G::SetProjectionMatrix(projection);
   G::SetViewMatrix(view);
-  G::SetWorldMatrix(Matrix4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1));
+  G::SetWorldMatrix(Matrix4::Identity());
   G::SetCullMode(G::kCullCounterClockwise);
   G::Clear(0, false, true, false, 0);
   G::UnsetTexture(0);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "DrawingSupport.h"
 #include "GLTestSupport.h"
 #include "backend_gl/GLExtensions.h"
 #include "backend_gl/ShaderText.h"
@@ -44,8 +45,7 @@ class ShaderTest : public GLTest {
     CreateDirectoryPath("testshaders\\");
     WriteFileText("testshaders\\tint.glsl_v", kPassVertex);
     WriteFileText("testshaders\\tint.glsl_f", kTintFragment);
-    G::Set2DMode(0, 0, 800, 600);
-    G::Clear(0xFF000000u, true, true, false, 0);
+    StartBlack2D();
   }
 };
 
@@ -53,16 +53,6 @@ GLint CurrentProgram() {
   GLint program = -1;
   glGetIntegerv(GL_CURRENT_PROGRAM, &program);
   return program;
-}
-
-void Quad(float x1, float y1, float x2, float y2, unsigned color) {
-  G::IMBegin(G::kPrimitiveTriangleFan);
-  G::IMColor(color);
-  G::IMPosition2(x1, y1);
-  G::IMPosition2(x2, y1);
-  G::IMPosition2(x2, y2);
-  G::IMPosition2(x1, y2);
-  G::IMEnd();
 }
 
 // The values of a uniform of the program in use, column-major as OpenGL
@@ -126,7 +116,7 @@ TEST_F(ShaderTest, TheProgramsShadersCompileAndLink) {
 
   // The item shader lights a face turned to its light.
   items.Set();
-  Quad(100, 100, 200, 200, 0xFFFFFFFFu);
+  DrawQuad(100, 100, 200, 200, 0xFFFFFFFFu);
   G::UnbindShader();
   const unsigned lit = Rgb(ReadPixel(150, 150));
   EXPECT_NE(lit, 0u);
@@ -276,9 +266,9 @@ TEST_F(ShaderTest, ConstantsReachTheirOwnProgram) {
   red.Set();
   red.SetFloat4("Tint", 1, 0, 0, 1);
   green.SetFloat4("Tint", 0, 1, 0, 1);
-  Quad(100, 100, 200, 200, 0xFFFFFFFFu);
+  DrawQuad(100, 100, 200, 200, 0xFFFFFFFFu);
   green.Set();
-  Quad(300, 100, 400, 200, 0xFFFFFFFFu);
+  DrawQuad(300, 100, 400, 200, 0xFFFFFFFFu);
   EXPECT_EQ(Rgb(ReadPixel(150, 150)), 0xFF0000u);
   EXPECT_EQ(Rgb(ReadPixel(350, 150)), 0x00FF00u);
 }
@@ -308,7 +298,7 @@ TEST_F(ShaderTest, AShaderLetGoWhileCurrentStopsBeingCurrent) {
   EXPECT_EQ(CurrentProgram(), 0);
   EXPECT_FALSE(shader.IsLoaded());
   // Fixed function again: the vertex colour shows.
-  Quad(100, 100, 200, 200, 0xFF00FF00u);
+  DrawQuad(100, 100, 200, 200, 0xFF00FF00u);
   EXPECT_EQ(Rgb(ReadPixel(150, 150)), 0x00FF00u);
   // An unloaded shader binds no program.
   shader.Set();
@@ -326,7 +316,7 @@ TEST_F(ShaderTest, AShaderLetGoWhileCurrentStopsBeingCurrent) {
   ASSERT_NE(CurrentProgram(), 0);
   delete2(passing);
   EXPECT_EQ(CurrentProgram(), 0);
-  Quad(300, 100, 400, 200, 0xFF0000FFu);
+  DrawQuad(300, 100, 400, 200, 0xFF0000FFu);
   EXPECT_EQ(Rgb(ReadPixel(350, 150)), 0x0000FFu);
 
   shader.Set();

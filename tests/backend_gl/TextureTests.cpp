@@ -18,16 +18,10 @@
 
 namespace {
 
-class TextureTest : public GLTest {
+class TextureTest : public GL2DTest {
  protected:
   static void SetUpTestSuite() { G::InitImageLoader(); }
   static void TearDownTestSuite() { G::ShutdownImageLoader(); }
-
-  void SetUp() override {
-    GLTest::SetUp();
-    G::Set2DMode(0, 0, 800, 600);
-    G::Clear(0xFF000000u, true, true, false, 0);
-  }
 };
 
 // Fills a 32-bit texture from texels given top row first.

@@ -96,6 +96,12 @@ TEST(Matrix, Determinants) {
   EXPECT_EQ(threes.Determinant(), 0);
 }
 
+TEST(Matrix, IdentityAndTransposition) {
+  ExpectMatrixNear(Matrix4::Identity(), kIdentity, 0, "identity");
+  const Matrix4 m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+  ExpectMatrixNear(m.Transposed(), Matrix4(1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 4, 8, 12, 16), 0, "transposed");
+}
+
 TEST(Matrix, MultiplyIsTheOrdinaryProductAndMayOverwriteAnOperand) {
   Matrix4 translate(1, 0, 0, 10, 0, 1, 0, 20, 0, 0, 1, 30, 0, 0, 0, 1);
   Matrix4 scale(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1);

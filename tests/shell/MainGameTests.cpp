@@ -30,16 +30,7 @@ typedef std::vector<std::string> Calls;
 
 const char kWindowClass[] = "QuorvexWindow";
 
-std::vector<std::string> CallsStartingWith(std::initializer_list<const char*> prefixes) {
-  std::vector<std::string> kept;
-  for (const std::string& call : NullBackend::Calls())
-    for (const char* prefix : prefixes)
-      if (call.compare(0, std::char_traits<char>::length(prefix), prefix) == 0) {
-        kept.push_back(call);
-        break;
-      }
-  return kept;
-}
+using NullBackend::CallsStartingWith;
 
 // ---- The scripted clock ----------------------------------------------------
 // The counter gives the listed readings in order; after them, each reading

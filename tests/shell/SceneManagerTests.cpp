@@ -18,18 +18,7 @@
 
 namespace {
 
-// The calls of the null backend's record that begin with one of the
-// prefixes, in order.
-std::vector<std::string> CallsStartingWith(std::initializer_list<const char*> prefixes) {
-  std::vector<std::string> kept;
-  for (const std::string& call : NullBackend::Calls())
-    for (const char* prefix : prefixes)
-      if (call.compare(0, std::char_traits<char>::length(prefix), prefix) == 0) {
-        kept.push_back(call);
-        break;
-      }
-  return kept;
-}
+using NullBackend::CallsStartingWith;
 
 typedef std::vector<std::string> Calls;
 

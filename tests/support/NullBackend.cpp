@@ -42,6 +42,16 @@ std::string CallText() {
   for (const std::string& call : S().calls) text += call + "\n";
   return text;
 }
+std::vector<std::string> CallsStartingWith(std::initializer_list<const char*> prefixes) {
+  std::vector<std::string> kept;
+  for (const std::string& call : S().calls)
+    for (const char* prefix : prefixes)
+      if (call.compare(0, std::strlen(prefix), prefix) == 0) {
+        kept.push_back(call);
+        break;
+      }
+  return kept;
+}
 void ClearCalls() { S().calls.clear(); }
 const std::vector<DrawBlock>& DrawnBlocks() { return S().blocks; }
 void ClearDrawnBlocks() { S().blocks.clear(); }

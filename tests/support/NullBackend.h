@@ -3,6 +3,7 @@
 // order, answers with scripted results, and hands out memory-backed
 // textures and buffers so locks work and their contents can be checked.
 #pragma once
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,8 @@ void Reset();
 const std::vector<std::string>& Calls();
 // The calls joined, each followed by "\n".
 std::string CallText();
+// The calls that begin with one of the prefixes, in order.
+std::vector<std::string> CallsStartingWith(std::initializer_list<const char*> prefixes);
 void ClearCalls();
 
 // One IMBegin..IMEnd block as drawn.

@@ -1,7 +1,5 @@
 // The null backend's resources: textures, vertex and index buffers, render
 // textures and shaders, all backed by plain memory.
-#include <cstring>
-
 #include "NullBackendState.h"
 #include "foundation/CMemMan.h"
 #include "foundation/LogFile.h"
@@ -14,13 +12,6 @@ using NullBackend::S;
 namespace G {
 
 // ---- Textures --------------------------------------------------------------
-
-Texture::Texture() {
-  if (!S().initialised) {
-    ErrorLog << "Bad: texture created, but graphics is not inited.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-  }
-}
 
 // Like the Direct3D 9 backend: a texture that outlives the device is a fault
 // of global objects, thrown to the caller.
@@ -60,29 +51,14 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
   Note("Texture::LoadImageFile", name, colorKey, static_cast<int>(type), mipmaps);
   LoadedImage image;
   if (!image.Load(name)) return false;
-  if (!IsPowerOfTwo(image.width) || !IsPowerOfTwo(image.height)) {
-    ErrorLog << "Unable to load image \"" << name << "\"\n" << "  -dimensions must be powers of 2\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return false;
-  }
-  TextureType imageType = image.channels == 1 ? kTextureAlpha : image.channels == 3 && !colorKey ? kTextureRGB
-                                                                                                 : kTextureRGBA;
+  if (!CheckImageDimensions(name, image.width, image.height)) return false;
+  const TextureType imageType = ImageTextureType(image, colorKey);
   if (!Create(image.width, image.height, imageType, 1, mipmaps)) return false;
   {
     TextureLock lock(this, false, true);
     void* bits = nullptr;
-    if (lock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)) {
-      size_t pixels = static_cast<size_t>(image.width) * image.height;
-      if (imageType == kTextureAlpha) {
-        if (image.indices) std::memcpy(bits, image.indices, pixels);
-      } else {
-        unsigned* texels = static_cast<unsigned*>(bits);
-        std::memcpy(texels, image.argb, pixels * 4);
-        if (colorKey)
-          for (size_t i = 0; i < pixels; ++i)
-            if (texels[i] == 0xFF000000u) texels[i] = 0;
-      }
-    }
+    if (lock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+      CopyImageTexels(image, imageType, colorKey, bits);
   }
   record_->name = name;
   return true;
@@ -91,26 +67,10 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType 
 bool Texture::Create(int width, int height, TextureType type, int depth, bool mipmaps) {
   Note("Texture::Create", width, height, static_cast<int>(type), depth, mipmaps);
   SRFree();
-  if (!CheckTextureDimensions(width, height, depth)) return false;
-  if (type == kTextureCube) {
-    if (!S().script.cubeMaps) {
-      ErrorLog << "Cube Maps not supported on this video card.\n";
-      return false;
-    }
-    if (depth != 1) {
-      ErrorLog << "Cube Maps can't be 3D...\n";
-      return false;
-    }
-    if (width != height) {
-      ErrorLog << "Cube maps can't have non-square sides...\n";
-      return false;
-    }
-  }
-  if (depth > 1 && mipmaps) {
-    ErrorLog << "warning: 3D textures can't be mipmapped, but was requested (no plans to implement).\n";
-    mipmaps = false;
-  }
-  if (depth > 1 && !S().script.volumeTextures) return false;
+  TextureCreateLimits limits;
+  limits.cubeMaps = S().script.cubeMaps;
+  limits.volumeTextures = S().script.volumeTextures;
+  if (!CheckTextureCreate(width, height, type, depth, mipmaps, limits)) return false;
   if (type == kTextureFree || type == kTextureFileFormat || type > kTextureCube) {
     ErrorLog << "Null backend: no texel format for texture type " << static_cast<int>(type) << ".\n";
     return false;
@@ -119,14 +79,7 @@ bool Texture::Create(int width, int height, TextureType type, int depth, bool mi
     ErrorLog << "Null backend: texture creation refused.\n";
     return false;
   }
-  SRAlloc();
-  TextureRecord* r = record_;
-  r->type = type;
-  r->name.clear();
-  r->width = r->createdWidth = width;
-  r->height = r->createdHeight = height;
-  r->depth = depth;
-  r->mipmaps = mipmaps;
+  TextureRecord* r = NewRecord(type, width, height, depth, mipmaps);
   r->api = new2(STex_API_Data, STex_API_Data);
   r->api->bitsPerPixel = type == kTextureAlpha ? 8 : S().script.textureBitsPerPixel;
   size_t faces = type == kTextureCube ? 6 : 1;
@@ -186,22 +139,6 @@ TextureLock::TextureLock(Texture* texture, bool read, bool write) : texture_(tex
   slicePitch_ = rowPitch_ * r->createdHeight;
 }
 
-TextureLock::~TextureLock() { Unlock(); }
-
-bool TextureLock::GetInfo(void** bits, int* rowPitch, int* slicePitch, int* bitsPerPixel, int* width, int* height,
-                          int* depth) {
-  if (!bits_) return false;
-  TextureRecord* r = texture_->Record();
-  if (bits) *bits = bits_;
-  if (rowPitch) *rowPitch = rowPitch_;
-  if (slicePitch) *slicePitch = slicePitch_;
-  if (bitsPerPixel) *bitsPerPixel = bitsPerPixel_;
-  if (width) *width = r->createdWidth;
-  if (height) *height = r->createdHeight;
-  if (depth) *depth = r->depth;
-  return true;
-}
-
 void TextureLock::Unlock() {
   if (!apiLock_) return;
   Note("TextureLock::Unlock");
@@ -243,15 +180,9 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
     ErrorLog << "Null backend: vertex buffer creation refused.\n";
     return false;
   }
-  SRAlloc();
-  record_->vertexCount = vertexCount;
-  record_->vertexSize = vertexSize;
-  record_->format = format;
-  record_->dynamic = dynamic;
-  record_->writeOnly = writeOnly;
-  record_->written = false;
-  record_->api = new2(SVB_API_Data, SVB_API_Data);
-  record_->api->bytes.assign(static_cast<size_t>(vertexCount) * vertexSize, 0);
+  VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
+  r->api = new2(SVB_API_Data, SVB_API_Data);
+  r->api->bytes.assign(static_cast<size_t>(vertexCount) * vertexSize, 0);
   return true;
 }
 
@@ -278,12 +209,9 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
     ErrorLog << "Null backend: index buffer creation refused.\n";
     return false;
   }
-  SRAlloc();
-  record_->indexCount = indexCount;
-  record_->dynamic = dynamic;
-  record_->writeOnly = writeOnly;
-  record_->api = new2(SIB_API_Data, SIB_API_Data);
-  record_->api->bytes.assign(static_cast<size_t>(indexCount) * 2, 0);
+  IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
+  r->api = new2(SIB_API_Data, SIB_API_Data);
+  r->api->bytes.assign(static_cast<size_t>(indexCount) * 2, 0);
   return true;
 }
 
@@ -371,17 +299,9 @@ bool RenderTexture::Create(int width, int height, bool cube, bool stencil) {
 bool RenderTexture::BeginRender(const RenderTargetDesc& desc) {
   Note("RenderTexture::BeginRender", desc.face);
   if (!record_) return false;
-  Viewport viewport = desc.viewport ? *desc.viewport : Viewport{0, 0, record_->width, record_->height};
+  const Viewport viewport = RenderTargetViewport(*record_, desc);
   SetViewport(viewport.x, viewport.y, viewport.width, viewport.height);
-  if (desc.setProjection) {
-    Matrix4 projection;
-    if (record_->cube)
-      Matrix4::Perspective(projection, 1.5707964f, 1.0f, desc.nearPlane, desc.farPlane);
-    else
-      Matrix4::Perspective(projection, 0.7853982f, static_cast<float>(viewport.height) / viewport.width,
-                           desc.nearPlane, desc.farPlane);
-    SetProjectionMatrix(projection);
-  }
+  SetRenderTargetProjection(desc, viewport, record_->cube, /*squareCubeFaces=*/true);
   record_->api->rendering = true;
   return true;
 }

@@ -2,6 +2,7 @@
 // after main returns, so the order is read from a child run of the test
 // program itself, which writes its record at the very end of its exit.
 #pragma once
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,3 +18,8 @@ std::vector<TracedEvent> TraceStartupInChild(const std::string& emptyTestFilter)
 
 // The name each row of the start-up table has.
 const char* StartupRowName(int row);
+
+// Checks a child run's events (test failures, fatal ones included): the
+// globals were built in ascending rows, each under its row's name, every
+// one of the rows given among them, and torn down in the reverse order.
+void ExpectTableOrder(const std::vector<TracedEvent>& events, std::initializer_list<int> rows);

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "foundation/StartupOrder.h"
@@ -75,4 +78,22 @@ const char* StartupRowName(int row) {
       "g_shaderFiles",
   };
   return row > 0 && row < static_cast<int>(sizeof kNames / sizeof kNames[0]) ? kNames[row] : nullptr;
+}
+
+void ExpectTableOrder(const std::vector<TracedEvent>& events, std::initializer_list<int> rows) {
+  std::vector<TracedEvent> built, tornDown;
+  for (const TracedEvent& e : events) (e.built ? built : tornDown).push_back(e);
+  std::set<int> builtRows;
+  for (size_t i = 0; i < built.size(); ++i) {
+    const char* expected = StartupRowName(built[i].row);
+    ASSERT_NE(expected, nullptr) << built[i].row;
+    EXPECT_EQ(built[i].name, expected);
+    if (i > 0) {
+      EXPECT_LT(built[i - 1].row, built[i].row) << built[i].name;
+    }
+    builtRows.insert(built[i].row);
+  }
+  for (int row : rows) EXPECT_TRUE(builtRows.count(row)) << row;
+  ASSERT_EQ(tornDown.size(), built.size());
+  for (size_t i = 0; i < built.size(); ++i) EXPECT_EQ(tornDown[i].name, built[built.size() - 1 - i].name);
 }
