@@ -33,8 +33,6 @@ namespace {
 
 constexpr int kKeyReloadItems = 68;  // F10
 
-const Matrix4 kIdentity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-
 // The world is projected for 800 x 600 whatever the window's size, so that
 // picking (which assumes the same) matches the drawn frame.
 void SetWorldViewport() { SetViewportPerspective(0, 0, 800, 600, 1, 100); }
@@ -143,7 +141,7 @@ void RenderWorld() {
   RenderObjectsPtr->Render();
 
   G::SetCullMode(G::kCullNone);
-  G::SetWorldMatrix(kIdentity);
+  G::SetWorldMatrix(Matrix4::Identity());
   SetWorldViewport();
   WorldCameraObject.Apply();
   G::UnsetTexture(0);
@@ -234,7 +232,7 @@ void DrawLabel(const PortalRecord& portal) {
 void RenderPortals() {
   const std::list<PortalRecord>& portals = GetPortalList();
   if (portals.empty()) return;
-  G::SetWorldMatrix(kIdentity);
+  G::SetWorldMatrix(Matrix4::Identity());
   if (DreamTexture->Record())
     DreamTexture->Set(0);
   else

@@ -11,8 +11,6 @@
 
 namespace {
 
-const Matrix4 kIdentity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-
 const G::VertexFormat& FloorVertexFormat() {
   static const G::VertexFormat format = {{G::kFloat3, G::kUsePosition},
                                          {G::kFloat3, G::kUseNormal},
@@ -217,7 +215,7 @@ void ArrowFor(int direction, ArrowVertex (&out)[3]) {
 }  // namespace
 
 void CharacterRenderer::Render() {
-  G::SetWorldMatrix(kIdentity);
+  G::SetWorldMatrix(Matrix4::Identity());
   G::SetRenderState(G::kStateAlphaBlend, true);
   G::UnsetTexture(0);
   WorldCameraObject.Apply();

@@ -118,8 +118,6 @@ void UpdateCamera(float seconds) {
 
 namespace {
 
-const Matrix4 kIdentity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-
 // The pointer's ray at depths 0 and 1 under the world's fixed projection.
 void PointerRay(int screenX, int screenY, Vector3& nearPoint, Vector3& farPoint) {
   const float x = static_cast<float>(screenX), y = static_cast<float>(screenY);
@@ -136,7 +134,7 @@ void PointerRay(int screenX, int screenY, Vector3& nearPoint, Vector3& farPoint)
   const Matrix4 projection = G::GetProjectionMatrix();
   const Matrix4 view = G::GetViewMatrix();
   const Matrix4 world = G::GetWorldMatrix();
-  G::SetWorldMatrix(kIdentity);
+  G::SetWorldMatrix(Matrix4::Identity());
   WorldCameraObject.Apply();
   SetViewportPerspective(0, 0, 800, 600, 1, 100);
   G::ScreenToWorld(nearPoint, x, y, 0);

@@ -114,21 +114,7 @@ TEST_F(WorldDataTest, TextureSwapsOfTheItemList) {
 TEST(WorldStartup, ChildRunDoesNothing) {}
 
 TEST(WorldStartup, CameraGlobalsAreBuiltInTheirRows) {
-  std::vector<TracedEvent> events = TraceStartupInChild("WorldStartup.ChildRunDoesNothing");
-  std::vector<std::string> built, tornDown;
-  int lastRow = 0;
-  for (const TracedEvent& e : events) {
-    if (e.built) {
-      EXPECT_GT(e.row, lastRow) << e.name;
-      lastRow = e.row;
-      if (e.row >= 21 && e.row <= 23) built.push_back(e.name);
-    } else if (e.row >= 21 && e.row <= 23) {
-      tornDown.push_back(e.name);
-    }
-  }
-  EXPECT_EQ(built, (std::vector<std::string>{"WorldCameraObject", "TileBitGridObject", "CameraYaw"}));
-  EXPECT_EQ(tornDown, (std::vector<std::string>{"CameraYaw", "TileBitGridObject", "WorldCameraObject"}));
-  for (const std::string& name : built) EXPECT_EQ(name, StartupRowName(21 + static_cast<int>(&name - &built[0])));
+  ExpectTableOrder(TraceStartupInChild("WorldStartup.ChildRunDoesNothing"), {21, 22, 23});
 }
 
 }  // namespace
