@@ -14,9 +14,9 @@
 #  - on $DISPLAY when one is set, the program runs until you close its
 #    window: pick a character, press Enter, talk, walk;
 #  - otherwise on a private X display, where the script plays the session as
-#    a player would once the programs open on the character chooser (see
-#    "road" below; xdotool: picks the second character, Enter, waits for the
-#    login, says a line, takes a step that leads into a dream), photographs the display (screenshot.png in the program's folder) and
+#    a player would (xdotool: picks the second character, Enter, waits for
+#    the login, says a line, takes a step that leads into a dream),
+#    photographs the display (screenshot.png in the program's folder) and
 #    closes the window as a player closes it (Alt+F4), so the run ends with
 #    the program's own shut-down, and checks the run.
 # The servers stop with the program.
@@ -32,10 +32,7 @@ case ${1:-gl} in
   *) echo "usage: tools/run-client.sh [gl|dx]" >&2; exit 2 ;;
 esac
 
-# The session is played once the programs open on the character chooser,
-# which needs the world renderer in the build; until then the programs open
-# on a placeholder screen, which is shown for a few seconds instead.
-road=(--servers --close-after "${QV_RUN_SECONDS:-5}")
+road=(--session)
 
 tools/setup.sh
 

@@ -99,7 +99,7 @@ if [ -n "$servers" ]; then
   {"expect": "connect "}, {"expect": "\n"},
   {"send": "&&&&&&&&&&&&& You are logged in.\n"},
   {"expect": "color "}, {"expect": "\n"},
-  {"send": ";maps\\vinca.map\n@ * 4\n<%)'#$*+,-. + 4 1\n<+,-./01234 ) 6 %\n]s , 2xxMeadow The|Meadow\n[You wake up on the stand-in island. Type to talk; the arrow keys walk.\n"},
+  {"send": ";maps\\vinca.map\n]ccdefault.pcx\n@ * 4\n<%)'#$*+,-. + 4 1\n<+,-./01234 ) 6 %\n]s , 2xxMeadow The|Meadow\n[You wake up on the stand-in island. Type to talk; the arrow keys walk.\n"},
   {"expect": "\n\n"},
   {"send": "(You say it aloud, but nobody is here to hear it.\n"},
   {"expect": "m 9\n"},

@@ -89,11 +89,13 @@ void StandInSession::SetUp() {
   player.Spec1 = 3;
   player.Spec2 = 5;
   previousEffects_ = SetWorldEffects(RecordingEffects());
+  started_ = true;
   std::filesystem::create_directories("standin/dreams");
   FileScenario("");
 }
 
 void StandInSession::TearDown() {
+  if (!started_) return;
   while (!GetTransferList().empty()) EndTransfer(GetTransferList().front());
   SetNetClient(nullptr);
   game_.reset();

@@ -63,6 +63,7 @@ class StandInSession : public testing::Test {
   std::vector<std::string> statusLines_;
   bool dreamStep_ = true;
   WorldEffects previousEffects_ = {};
+  bool started_ = false;  // a skipped test has nothing to put back
 };
 
 std::string RandomBytes(size_t size, unsigned seed);
