@@ -104,18 +104,41 @@ class Keyboard : public testing::Test {
   // that had the focus makes Wine wait 2 s for a window manager, which the
   // test display does not have.
   static void SetUpTestSuite() {
+    ReleaseModifiers();
     if (!window_) {
       window_ = MakeWindow("Quorvex input test", 0);
       otherWindow_ = MakeWindow("Quorvex other window", 300);
     }
     Activate(window_);
   }
+  // Wine keeps one key state for the whole display: a program that an
+  // earlier test closed with Alt+F4 ends before the Alt release reaches
+  // it, and Alt then stays down for the next program, whose keys become
+  // system keys instead of typed characters. Let go of every modifier.
+  static void ReleaseModifiers() {
+    for (WORD key : {VK_LMENU, VK_RMENU, VK_LCONTROL, VK_RCONTROL, VK_LSHIFT, VK_RSHIFT}) {
+      INPUT input = {};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = key;
+      input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+      input.ki.dwFlags = KEYEVENTF_KEYUP | (key == VK_RMENU || key == VK_RCONTROL ? KEYEVENTF_EXTENDEDKEY : 0);
+      SendInput(1, &input, sizeof input);
+    }
+  }
+  // The window must hold the focus before keys are sent: a window that was
+  // just made may not be mapped yet, and a program that ran before may
+  // still hold the display's focus, so ask until it has arrived.
   static void Activate(HWND window) {
-    SetForegroundWindow(window);
-    SetFocus(window);
-    PumpMessages();
+    MessagesUntil([window] {
+      SetForegroundWindow(window);
+      SetActiveWindow(window);
+      SetFocus(window);
+      return GetForegroundWindow() == window && GetFocus() == window;
+    });
   }
   void SetUp() override {
+    Activate(window_);
+    ASSERT_EQ(GetFocus(), window_);
     LogTail errors;
     ASSERT_TRUE(InitKeyboard(GetModuleHandleA(nullptr), window_, false));
     EXPECT_EQ(errors.Text(), "");
