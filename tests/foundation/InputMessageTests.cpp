@@ -7,20 +7,11 @@
 
 #include "foundation/Input.h"
 #include "foundation/StartupOrder.h"
+#include "WindowMessages.h"
 
 namespace {
 
-// Window message numbers (winuser.h).
-constexpr unsigned kKeyDown = 0x0100;
-constexpr unsigned kKeyUp = 0x0101;
-constexpr unsigned kChar = 0x0102;
-constexpr unsigned kMouseMove = 0x0200;
-constexpr unsigned kLeftDown = 0x0201;
-constexpr unsigned kLeftUp = 0x0202;
-constexpr unsigned kRightDown = 0x0204;
-constexpr unsigned kRightUp = 0x0205;
-constexpr unsigned kMouseWheel = 0x020A;
-constexpr intptr_t kExtended = 1 << 24;
+using namespace Msg;
 
 std::string DrainTypedChars() {
   std::string out;
@@ -108,12 +99,6 @@ TEST_F(TypedChars, QueueKeepsOrderUntilTakenOrCleared) {
   EXPECT_FALSE(HasTypedChars());
 }
 
-intptr_t Position(int x, int y) {
-  return static_cast<intptr_t>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) |
-                               static_cast<uint16_t>(x));
-}
-uintptr_t WheelDelta(int delta) { return static_cast<uintptr_t>(static_cast<uint16_t>(delta)) << 16; }
-
 class Mouse : public testing::Test {
  protected:
   void SetUp() override { Reset(); }
@@ -128,21 +113,21 @@ class Mouse : public testing::Test {
 
 TEST_F(Mouse, MovesKeepTheLastPositionSigned) {
   int x = 1, y = 1;
-  EXPECT_TRUE(HandleMouseMessage(kMouseMove, 0, Position(320, 240)));
+  EXPECT_TRUE(HandleMouseMessage(kMouseMove, 0, PointParam(320, 240)));
   GetMousePosition(&x, &y);
   EXPECT_EQ(x, 320);
   EXPECT_EQ(y, 240);
   // Left of and above the client area (a captured mouse).
-  EXPECT_TRUE(HandleMouseMessage(kMouseMove, 0, Position(-5, -300)));
+  EXPECT_TRUE(HandleMouseMessage(kMouseMove, 0, PointParam(-5, -300)));
   GetMousePosition(&x, &y);
   EXPECT_EQ(x, -5);
   EXPECT_EQ(y, -300);
 }
 
 TEST_F(Mouse, ClickAndReleaseWithinOneFrameStaysAClick) {
-  EXPECT_TRUE(HandleMouseMessage(kLeftDown, 0, Position(10, 10)));
+  EXPECT_TRUE(HandleMouseMessage(kLeftDown, 0, PointParam(10, 10)));
   EXPECT_TRUE(IsLeftButtonDown());
-  EXPECT_FALSE(HandleMouseMessage(kLeftUp, 0, Position(10, 10)));
+  EXPECT_FALSE(HandleMouseMessage(kLeftUp, 0, PointParam(10, 10)));
   EXPECT_TRUE(WasLeftClicked());
   EXPECT_FALSE(IsLeftButtonDown());
   EXPECT_FALSE(WasRightClicked());
@@ -166,7 +151,7 @@ TEST_F(Mouse, WheelKeepsTheLastMessagesWholeNotches) {
   // Positive towards the user; partial notches truncate towards zero.
   const std::vector<Case> cases = {{120, -1}, {-120, 1}, {-360, 3}, {240, -2}, {119, 0}, {-119, 0}, {-250, 2}};
   for (const Case& c : cases) {
-    EXPECT_FALSE(HandleMouseMessage(kMouseWheel, WheelDelta(c.delta) | 0x0008, Position(1, 2)));
+    EXPECT_FALSE(HandleMouseMessage(kMouseWheel, WheelDelta(c.delta) | 0x0008, PointParam(1, 2)));
     EXPECT_EQ(GetMouseWheel(), c.steps) << c.delta;
   }
   // Two messages in one frame: the second replaces the first.

@@ -24,13 +24,7 @@ namespace {
 class FloorTexturesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    NullBackend::Reset();
-    G::Setup setup;
-    setup.colour32 = true;
-    setup.width = 800;
-    setup.height = 600;
-    setup.vertexProcessing = 1;
-    ASSERT_TRUE(DXG::Init(nullptr, &setup));
+    ASSERT_TRUE(NullBackend::ResetAndStart(false));
     // Floor sets land in the world renderer's slots.
     G::CreateBoneAllocator();
     CopyWorldData();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "NullBackend.h"
+#include "WindowMessages.h"
 #include "WorldTestSupport.h"
 #include "foundation/Input.h"
 #include "game/VantRenderer.h"
@@ -11,29 +12,10 @@
 #include "graphics/GBMesh.h"
 #include "graphics/TextWindow.h"
 
-namespace {
-
-constexpr unsigned kKeyDownMessage = 0x0100;
-constexpr unsigned kCharMessage = 0x0102;
-constexpr unsigned kMouseMoveMessage = 0x0200;
-constexpr unsigned kLeftDownMessage = 0x0201;
-constexpr unsigned kLeftUpMessage = 0x0202;
-constexpr unsigned kWheelMessage = 0x020A;
-constexpr intptr_t kExtendedKey = 1 << 24;
-
-intptr_t PointParam(int x, int y) { return static_cast<intptr_t>(((y & 0xFFFF) << 16) | (x & 0xFFFF)); }
-
-}  // namespace
+using namespace Msg;
 
 void StartSceneGraphics() {
-  NullBackend::Reset();
-  G::Setup setup;
-  setup.colour32 = true;
-  setup.width = 800;
-  setup.height = 600;
-  setup.vertexProcessing = 1;
-  setup.multithreaded = true;
-  DXG::Init(nullptr, &setup);
+  NullBackend::ResetAndStart();
   // The in-game scene starts the world renderer: its models need the bone
   // allocator, its images and item list the program's data.
   G::CreateBoneAllocator();
@@ -56,19 +38,19 @@ void StopSceneGraphics() {
 
 void ClearInput() {
   ClearTypedChars();
-  HandleMouseMessage(kLeftUpMessage, 0, 0);
-  HandleMouseMessage(kMouseMoveMessage, 0, 0);
+  HandleMouseMessage(kLeftUp, 0, 0);
+  HandleMouseMessage(kMouseMove, 0, 0);
   ResetMouseClicks();
   ResetKeyStates();
 }
 
-void TypeChar(unsigned char c) { HandleCharMessage(nullptr, kCharMessage, c, 0); }
+void TypeChar(unsigned char c) { HandleCharMessage(nullptr, kChar, c, 0); }
 
 void TypeText(const std::string& text) {
   for (char c : text) TypeChar(static_cast<unsigned char>(c));
 }
 
-void TypeKey(int virtualKey) { HandleCharMessage(nullptr, kKeyDownMessage, virtualKey, kExtendedKey); }
+void TypeKey(int virtualKey) { HandleCharMessage(nullptr, kKeyDown, virtualKey, kExtended); }
 
 void HoldKeys(const std::vector<int>& keys) {
   unsigned char state[256] = {};
@@ -76,18 +58,18 @@ void HoldKeys(const std::vector<int>& keys) {
   AdvanceKeyState(state);
 }
 
-void MoveMouse(int x, int y) { HandleMouseMessage(kMouseMoveMessage, 0, PointParam(x, y)); }
+void MoveMouse(int x, int y) { HandleMouseMessage(kMouseMove, 0, PointParam(x, y)); }
 
 void PressLeft(int x, int y) {
   MoveMouse(x, y);
-  HandleMouseMessage(kLeftDownMessage, 0, PointParam(x, y));
+  HandleMouseMessage(kLeftDown, 0, PointParam(x, y));
 }
 
-void ReleaseLeft() { HandleMouseMessage(kLeftUpMessage, 0, 0); }
+void ReleaseLeft() { HandleMouseMessage(kLeftUp, 0, 0); }
 
 void TurnWheel(int steps) {
   const int delta = -120 * steps;
-  HandleMouseMessage(kWheelMessage, static_cast<uintptr_t>((delta & 0xFFFF) << 16), 0);
+  HandleMouseMessage(kMouseWheel, WheelDelta(delta), 0);
 }
 
 void EndFrameInput() {

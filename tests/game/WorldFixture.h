@@ -18,13 +18,7 @@
 class WorldTest : public testing::Test {
  protected:
   void SetUp() override {
-    NullBackend::Reset();
-    G::Setup setup;
-    setup.colour32 = true;
-    setup.width = 800;
-    setup.height = 600;
-    setup.vertexProcessing = 1;
-    ASSERT_TRUE(DXG::Init(nullptr, &setup));
+    ASSERT_TRUE(NullBackend::ResetAndStart(false));
     G::CreateBoneAllocator();
     CopyWorldData();
     SetViewPosition(0, 0);

@@ -10,14 +10,7 @@
 class GraphicsTest : public testing::Test {
  protected:
   void SetUp() override {
-    NullBackend::Reset();
-    G::Setup setup;
-    setup.colour32 = true;
-    setup.width = 800;
-    setup.height = 600;
-    setup.vertexProcessing = 1;
-    setup.multithreaded = true;
-    ASSERT_TRUE(DXG::Init(nullptr, &setup));
+    ASSERT_TRUE(NullBackend::ResetAndStart());
     NullBackend::ClearCalls();
   }
   void TearDown() override {

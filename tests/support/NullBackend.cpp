@@ -36,6 +36,17 @@ void Reset() {
   G::SetDeviceLost(false);
 }
 
+bool ResetAndStart(bool multithreaded) {
+  Reset();
+  G::Setup setup;
+  setup.colour32 = true;
+  setup.width = 800;
+  setup.height = 600;
+  setup.vertexProcessing = 1;
+  setup.multithreaded = multithreaded;
+  return DXG::Init(nullptr, &setup);
+}
+
 const std::vector<std::string>& Calls() { return S().calls; }
 std::string CallText() {
   std::string text;

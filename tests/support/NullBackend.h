@@ -52,6 +52,10 @@ Script& Scripted();
 // states, nothing bound. Live resource records stay where they are.
 void Reset();
 
+// Reset, then start the graphics interface the way most tests want it: a
+// 32-bit 800 x 600 window set-up. Returns what DXG::Init answered.
+bool ResetAndStart(bool multithreaded = true);
+
 // Every call, one text each ("SetRenderState(0,1)", "IMBegin(3)", ...).
 // Getters and per-vertex immediate-mode calls are not recorded; immediate
 // mode blocks are kept whole in DrawnBlocks.
