@@ -629,10 +629,17 @@ TEST_F(WorldRendererTest, LabelsAreCentredOverTheirRings) {
     EXPECT_FLOAT_EQ(text.GetX(), screen.x - 4 * longest) << c.name;
     EXPECT_FLOAT_EQ(text.GetY(), screen.y) << c.name;
   }
-  // Labels are drawn in 2D over the whole window.
+  // The last label is drawn in 2D over the whole window: the 2D switch, then
+  // the text's triangles.
   const std::vector<std::string>& calls = NullBackend::Calls();
-  const auto draw = std::find(calls.rbegin(), calls.rend(), "SetViewport(0,0,800,600)");
+  const auto draw = std::find_if(calls.rbegin(), calls.rend(),
+                                 [](const std::string& call) { return call.rfind("RenderTris", 0) == 0; });
   ASSERT_NE(draw, calls.rend());
+  const auto twoD = std::find(draw, calls.rend(), "SetViewport(0,0,800,600)");
+  ASSERT_NE(twoD, calls.rend());
+  ASSERT_GE(calls.rend() - twoD, 4);
+  EXPECT_EQ((std::vector<std::string>{*(twoD + 3), *(twoD + 2), *(twoD + 1)}),
+            (std::vector<std::string>{"SetWorldMatrix", "SetViewMatrix", "SetProjectionMatrix"}));
   EXPECT_EQ(PortalLabelText("|a||b|"), " a  b ");
 }
 
