@@ -188,7 +188,7 @@ void RenderTexture::Set(int stage) const {
 void RenderTexture::Free() {
   SRendTex_API_Data* api = record_->api;
   if (!api) return;
-  if (IsLiveContext(api->generation)) {
+  if (GLCapabilities.framebufferObjects && IsLiveContext(api->generation)) {
     // Deleting the bound framebuffer reverts drawing to the window.
     if (api->rendering) GLBackend::ResetTargetHeight();
     if (api->framebuffer) glDeleteFramebuffersEXT(1, &api->framebuffer);
