@@ -11,7 +11,9 @@
 #include <functional>
 
 #include "GLTestSupport.h"
+#include "ImageFiles.h"
 #include "backend_gl/GLExtensions.h"
+#include "graphics/LoadedImage.h"
 #include "graphics/RenderState.h"
 #include "graphics/Shader.h"
 #include "graphics/Texture.h"
@@ -19,7 +21,11 @@
 
 namespace {
 
-class FailureTextTest : public GL2DTest {};
+class FailureTextTest : public GL2DTest {
+ protected:
+  static void SetUpTestSuite() { G::InitImageLoader(); }
+  static void TearDownTestSuite() { G::ShutdownImageLoader(); }
+};
 
 // An operation that drains pending errors once and then checks once: its
 // drain finds none, its check finds the code.
@@ -137,6 +143,28 @@ TEST_F(FailureTextTest, EachFailureIsReportedInItsOwnWords) {
     RestoreDriverSeams();
     if (!G::IsInitialized()) StartAgain();
   }
+}
+
+// A texture wider than the driver takes: its storage fails (only logged),
+// then its upload fails for real, and the load undoes the new texture.
+TEST_F(FailureTextTest, ATextureWhoseUploadFailsIsNotKept) {
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  ASSERT_GT(largest, 0);
+  const int width = largest * 2;
+  WriteBmp24("too_wide.bmp", width, 1, std::vector<unsigned>(width, 0xFF336699u));
+  G::Texture texture;
+  LogTail errors;
+  EXPECT_FALSE(texture.Load("too_wide.bmp", G::kTextureRGB, false, false));
+  EXPECT_EQ(MaskCallStacks(errors.Text()),
+            "GL tex creation stuff:\nA numeric argument had an invalid value.\n\n"
+            "Error loading image to texture:\nA numeric argument had an invalid value.\n  -call stack:\n\n");
+  EXPECT_EQ(texture.Record(), nullptr);
+  // Nothing of it is found again by name.
+  G::Texture again;
+  LogTail second;
+  EXPECT_FALSE(again.Load("too_wide.bmp", G::kTextureRGB, false, false));
+  EXPECT_NE(second.Text().find("Error loading image to texture:\n"), std::string::npos);
 }
 
 // A present into a window that is gone.
