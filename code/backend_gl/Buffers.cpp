@@ -295,6 +295,10 @@ void IndexBuffer::Free() {
   FreeBufferObject(record_);
 }
 
+// Index buffers are never lost in this build, and Create registers neither.
+void IndexBuffer::HandleDeviceLost() { ErrorLog << "IndexBuffer::HandleDeviceLost not implemented yet...\n"; }
+void IndexBuffer::HandleDeviceRestored() { ErrorLog << "IndexBuffer::HandleDeviceRestored not implemented yet...\n"; }
+
 void UnsetIndexBuffer() {
   glDisableClientState(GL_INDEX_ARRAY);
   if (glBindBufferARB) glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
