@@ -73,9 +73,12 @@ int ComponentSize(VertexComponentType type) {
 
 const void* Offset(int bytes) { return reinterpret_cast<const void*>(static_cast<uintptr_t>(bytes)); }
 
+// A buffer object of the current context, on a driver that gave every
+// buffer entry point.
 template <class Record>
 bool HasLiveBuffer(const Record* record) {
-  return record && record->api && record->api->name && IsLiveContext(record->api->generation);
+  return record && record->api && record->api->name && IsLiveContext(record->api->generation) &&
+         GLBackend::HasBufferObjects();
 }
 
 // A new buffer object of the size on the target, left bound; 0 (logged)
@@ -84,7 +87,7 @@ GLuint MakeBufferObject(GLenum target, GLsizeiptrARB bytes, GLenum usage, const 
                         const char* errorHeading) {
   ClearErrors();
   GLuint name = 0;
-  if (glGenBuffersARB) glGenBuffersARB(1, &name);
+  if (GLBackend::HasBufferObjects()) glGenBuffersARB(1, &name);
   if (!name) {
     ErrorLog << nameFailure;
     return 0;
@@ -140,7 +143,7 @@ void UnmapBuffer(Record* record, Record*& current, GLenum target, const char* da
 template <class Record>
 void FreeBufferObject(Record* record) {
   if (!record->api) return;
-  if (record->api->name && IsLiveContext(record->api->generation)) glDeleteBuffersARB(1, &record->api->name);
+  if (HasLiveBuffer(record)) glDeleteBuffersARB(1, &record->api->name);
   delete2(record->api);
   record->api = nullptr;
 }
@@ -291,6 +294,10 @@ void IndexBuffer::Free() {
   if (g_currentIndexBuffer == record_) g_currentIndexBuffer = nullptr;
   FreeBufferObject(record_);
 }
+
+// Index buffers are never lost in this build, and Create registers neither.
+void IndexBuffer::HandleDeviceLost() { ErrorLog << "IndexBuffer::HandleDeviceLost not implemented yet...\n"; }
+void IndexBuffer::HandleDeviceRestored() { ErrorLog << "IndexBuffer::HandleDeviceRestored not implemented yet...\n"; }
 
 void UnsetIndexBuffer() {
   glDisableClientState(GL_INDEX_ARRAY);

@@ -128,18 +128,16 @@ bool IsGraphicsUnavailable() { return false; }
 
 bool SetDisplayMode(int width, int height) {
   Setup& setup = s_device.setup;
-  if (setup.fullscreen) {
-    if (s_displayModeChanger(width, height, setup.colour32 ? 32 : 16) != DISP_CHANGE_SUCCESSFUL) {
-      ErrorLog << "Failed to change display mode.\n";
-      return false;
-    }
-    SetWindowPos(s_device.window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
-  } else {
-    // The back buffer is the client area: the frame comes on top of it.
-    int outerWidth = 0, outerHeight = 0;
-    MainWindowOuterSize(width, height, &outerWidth, &outerHeight);
-    SetWindowPos(s_device.window, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOMOVE | SWP_NOZORDER);
+  if (setup.fullscreen &&
+      s_displayModeChanger(width, height, setup.colour32 ? 32 : 16) != DISP_CHANGE_SUCCESSFUL) {
+    ErrorLog << "Failed to change display mode.\n";
+    return false;
   }
+  // The back buffer is the client area, in a window or full screen (the
+  // window keeps its frame): the frame comes on top of it.
+  int outerWidth = 0, outerHeight = 0;
+  MainWindowOuterSize(width, height, &outerWidth, &outerHeight);
+  SetWindowPos(s_device.window, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOMOVE | SWP_NOZORDER);
   setup.width = width;
   setup.height = height;
   return true;

@@ -7,7 +7,7 @@
 #include "foundation/StartupOrder.h"
 #include "foundation/Utility.h"
 
-#define QV_GL_DEFINE_PROC(type, name) type name = nullptr;
+#define QV_GL_DEFINE_PROC(type, name, needed) type name = nullptr;
 QV_GL_ALL_PROCS(QV_GL_DEFINE_PROC)
 #undef QV_GL_DEFINE_PROC
 
@@ -58,12 +58,46 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
   return i == a.size() && !b[i];
 }
 
+// GL_ARB_vertex_buffer_object usable, as the last probe found it.
+bool s_bufferObjects = false;
+
 template <class T>
-void LoadProc(T& pointer, const char* name) {
+bool LoadProc(T& pointer, const char* name) {
   pointer = reinterpret_cast<T>(GetExtProc(name));
+  return pointer != nullptr;
 }
 
-#define QV_GL_LOAD_PROC(type, name) LoadProc(name, #name);
+// One loader per extension: true when every entry point the backend calls
+// came; otherwise none of the extension's pointers is kept, so nothing can
+// reach a half-loaded extension.
+#define QV_GL_LOAD_PROC(type, name, needed) \
+  if (!LoadProc(name, #name) && needed) complete = false;
+#define QV_GL_DROP_PROC(type, name, needed) name = nullptr;
+#define QV_GL_DEFINE_LOADER(function, PROCS) \
+  bool function() {                          \
+    bool complete = true;                    \
+    PROCS(QV_GL_LOAD_PROC)                   \
+    if (!complete) { PROCS(QV_GL_DROP_PROC) } \
+    return complete;                         \
+  }
+QV_GL_DEFINE_LOADER(LoadVertexBufferProcs, QV_GL_VERTEX_BUFFER_PROCS)
+QV_GL_DEFINE_LOADER(LoadMultitextureProcs, QV_GL_MULTITEXTURE_PROCS)
+QV_GL_DEFINE_LOADER(LoadShaderProcs, QV_GL_SHADER_PROCS)
+QV_GL_DEFINE_LOADER(LoadSwapControlProcs, QV_GL_SWAP_CONTROL_PROCS)
+QV_GL_DEFINE_LOADER(LoadTexture3DProcs, QV_GL_TEXTURE_3D_PROCS)
+QV_GL_DEFINE_LOADER(LoadAtiStencilProcs, QV_GL_ATI_STENCIL_PROCS)
+QV_GL_DEFINE_LOADER(LoadExtStencilProcs, QV_GL_EXT_STENCIL_PROCS)
+QV_GL_DEFINE_LOADER(LoadFramebufferProcs, QV_GL_FRAMEBUFFER_PROCS)
+#undef QV_GL_DEFINE_LOADER
+
+// Loads a listed extension's entry points; false, with a line saying why,
+// when the driver lacks one the backend calls: the extension is then
+// treated as missing (the failed entry points were logged as they came).
+bool Usable(const char* extension, bool (*load)()) {
+  if (load()) return true;
+  ErrorLog << extension << " is listed, but some of its functions are missing: not using it.\n";
+  return false;
+}
 
 }  // namespace
 
@@ -86,10 +120,11 @@ void* GetExtProc(const char* name) {
 
 namespace GLBackend {
 void ForgetEntryPoints() {
-#define QV_GL_CLEAR_PROC(type, name) name = nullptr;
-  QV_GL_ALL_PROCS(QV_GL_CLEAR_PROC)
-#undef QV_GL_CLEAR_PROC
+  QV_GL_ALL_PROCS(QV_GL_DROP_PROC)
+  s_bufferObjects = false;
 }
+
+bool HasBufferObjects() { return s_bufferObjects; }
 }  // namespace GLBackend
 
 bool InitExtensions() {
@@ -103,48 +138,41 @@ bool InitExtensions() {
 
   // Without buffer objects nothing can be drawn; the rest is still probed so
   // the stat log tells the whole story.
-  const bool vertexBuffers = IsExtensionSupported("GL_ARB_vertex_buffer_object");
-  if (vertexBuffers) {
-    QV_GL_VERTEX_BUFFER_PROCS(QV_GL_LOAD_PROC)
-  }
+  bool vertexBuffers = IsExtensionSupported("GL_ARB_vertex_buffer_object");
+  if (vertexBuffers) vertexBuffers = Usable("GL_ARB_vertex_buffer_object", &LoadVertexBufferProcs);
+  s_bufferObjects = vertexBuffers;
 
   if (IsExtensionSupported("GL_ARB_multitexture")) {
-    QV_GL_MULTITEXTURE_PROCS(QV_GL_LOAD_PROC)
+    Usable("GL_ARB_multitexture", &LoadMultitextureProcs);
   } else {
     ErrorLog << "Ancient video card... doesn't support multitexturing!?  Many things may look wrong...\n";
   }
 
   const bool shadingLanguage = IsExtensionSupported("GL_ARB_shading_language_100");
   const bool shaderObjects = IsExtensionSupported("GL_ARB_shader_objects");
-  GLCapabilities.shaders = shadingLanguage && shaderObjects;
-  if (GLCapabilities.shaders) {
-    QV_GL_SHADER_PROCS(QV_GL_LOAD_PROC)
+  if (shadingLanguage && shaderObjects) {
+    GLCapabilities.shaders = Usable("GL_ARB_shader_objects", &LoadShaderProcs);
   } else {
     ErrorLog << "Your video card doesn't support OpenGL shaders... things may not work at all.\n";
   }
 
   GLCapabilities.cubeMaps = IsExtensionSupported("GL_ARB_texture_cube_map");
 
-  if (IsExtensionSupported("WGL_EXT_swap_control")) {
-    QV_GL_SWAP_CONTROL_PROCS(QV_GL_LOAD_PROC)
-  }
+  if (IsExtensionSupported("WGL_EXT_swap_control")) Usable("WGL_EXT_swap_control", &LoadSwapControlProcs);
 
-  GLCapabilities.texture3D = IsExtensionSupported("GL_EXT_texture3D");
-  if (GLCapabilities.texture3D) {
-    QV_GL_TEXTURE_3D_PROCS(QV_GL_LOAD_PROC)
-  }
+  if (IsExtensionSupported("GL_EXT_texture3D"))
+    GLCapabilities.texture3D = Usable("GL_EXT_texture3D", &LoadTexture3DProcs);
 
   GLCapabilities.twoSidedStencil = false;
-  if (IsExtensionSupported("GL_ATI_separate_stencil")) {
+  if (IsExtensionSupported("GL_ATI_separate_stencil") &&
+      Usable("GL_ATI_separate_stencil", &LoadAtiStencilProcs)) {
     GLCapabilities.twoSidedStencil = true;
     GLCapabilities.atiSeparateStencil = true;
-    QV_GL_ATI_STENCIL_PROCS(QV_GL_LOAD_PROC)
   }
   // With both extensions the ATI path is the one used.
-  if (IsExtensionSupported("GL_EXT_stencil_two_side")) {
+  if (IsExtensionSupported("GL_EXT_stencil_two_side") &&
+      Usable("GL_EXT_stencil_two_side", &LoadExtStencilProcs))
     GLCapabilities.twoSidedStencil = true;
-    QV_GL_EXT_STENCIL_PROCS(QV_GL_LOAD_PROC)
-  }
 
   GLCapabilities.stencilWrap = IsExtensionSupported("GL_EXT_stencil_wrap");
 
@@ -160,10 +188,8 @@ bool InitExtensions() {
   if (!GLCapabilities.generateMipmap)
     ErrorLog << "Pathetic video card detected... mipmapping will not be available.\n";
 
-  GLCapabilities.framebufferObjects = IsExtensionSupported("GL_EXT_framebuffer_object");
-  if (GLCapabilities.framebufferObjects) {
-    QV_GL_FRAMEBUFFER_PROCS(QV_GL_LOAD_PROC)
-  }
+  if (IsExtensionSupported("GL_EXT_framebuffer_object"))
+    GLCapabilities.framebufferObjects = Usable("GL_EXT_framebuffer_object", &LoadFramebufferProcs);
 
   IsExtensionSupported("GL_ARB_occlusion_query");
   IsExtensionSupported("GL_ARB_texture_compression");

@@ -34,77 +34,80 @@
 
 typedef BOOL(WINAPI* PFNQVWGLSWAPINTERVALEXTPROC)(int interval);
 
-// The entry points of each extension the backend uses, (type, name). Every
-// pointer is named as its function, so calls read like plain GL; a pointer
-// stays null when the extension is missing or the driver gives none.
-#define QV_GL_VERTEX_BUFFER_PROCS(X)                                 \
-  X(PFNGLBINDBUFFERARBPROC, glBindBufferARB)                         \
-  X(PFNGLDELETEBUFFERSARBPROC, glDeleteBuffersARB)                   \
-  X(PFNGLGENBUFFERSARBPROC, glGenBuffersARB)                         \
-  X(PFNGLISBUFFERARBPROC, glIsBufferARB)                             \
-  X(PFNGLBUFFERDATAARBPROC, glBufferDataARB)                         \
-  X(PFNGLBUFFERSUBDATAARBPROC, glBufferSubDataARB)                   \
-  X(PFNGLGETBUFFERSUBDATAARBPROC, glGetBufferSubDataARB)             \
-  X(PFNGLMAPBUFFERARBPROC, glMapBufferARB)                           \
-  X(PFNGLUNMAPBUFFERARBPROC, glUnmapBufferARB)                       \
-  X(PFNGLGETBUFFERPARAMETERIVARBPROC, glGetBufferParameterivARB)     \
-  X(PFNGLGETBUFFERPOINTERVARBPROC, glGetBufferPointervARB)
+// The entry points of each extension the backend uses, (type, name, needed).
+// Every pointer is named as its function, so calls read like plain GL; a
+// pointer stays null when the extension is missing or the driver gives none.
+// Needed (1) marks the ones the backend calls: a listed extension whose
+// driver lacks one of them is not used at all (its flag stays false and its
+// pointers null), since callers test the flag, not each pointer.
+#define QV_GL_VERTEX_BUFFER_PROCS(X)                                \
+  X(PFNGLBINDBUFFERARBPROC, glBindBufferARB, 1)                     \
+  X(PFNGLDELETEBUFFERSARBPROC, glDeleteBuffersARB, 1)               \
+  X(PFNGLGENBUFFERSARBPROC, glGenBuffersARB, 1)                     \
+  X(PFNGLISBUFFERARBPROC, glIsBufferARB, 0)                         \
+  X(PFNGLBUFFERDATAARBPROC, glBufferDataARB, 1)                     \
+  X(PFNGLBUFFERSUBDATAARBPROC, glBufferSubDataARB, 0)               \
+  X(PFNGLGETBUFFERSUBDATAARBPROC, glGetBufferSubDataARB, 0)         \
+  X(PFNGLMAPBUFFERARBPROC, glMapBufferARB, 1)                       \
+  X(PFNGLUNMAPBUFFERARBPROC, glUnmapBufferARB, 1)                   \
+  X(PFNGLGETBUFFERPARAMETERIVARBPROC, glGetBufferParameterivARB, 0) \
+  X(PFNGLGETBUFFERPOINTERVARBPROC, glGetBufferPointervARB, 0)
 
-#define QV_GL_MULTITEXTURE_PROCS(X)                                  \
-  X(PFNGLACTIVETEXTUREARBPROC, glActiveTextureARB)                   \
-  X(PFNGLCLIENTACTIVETEXTUREARBPROC, glClientActiveTextureARB)       \
-  X(PFNGLMULTITEXCOORD1FARBPROC, glMultiTexCoord1fARB)               \
-  X(PFNGLMULTITEXCOORD2FVARBPROC, glMultiTexCoord2fvARB)             \
-  X(PFNGLMULTITEXCOORD2FARBPROC, glMultiTexCoord2fARB)               \
-  X(PFNGLMULTITEXCOORD3FVARBPROC, glMultiTexCoord3fvARB)             \
-  X(PFNGLMULTITEXCOORD3FARBPROC, glMultiTexCoord3fARB)               \
-  X(PFNGLMULTITEXCOORD4FVARBPROC, glMultiTexCoord4fvARB)             \
-  X(PFNGLMULTITEXCOORD4FARBPROC, glMultiTexCoord4fARB)
+#define QV_GL_MULTITEXTURE_PROCS(X)                               \
+  X(PFNGLACTIVETEXTUREARBPROC, glActiveTextureARB, 1)             \
+  X(PFNGLCLIENTACTIVETEXTUREARBPROC, glClientActiveTextureARB, 1) \
+  X(PFNGLMULTITEXCOORD1FARBPROC, glMultiTexCoord1fARB, 0)         \
+  X(PFNGLMULTITEXCOORD2FVARBPROC, glMultiTexCoord2fvARB, 0)       \
+  X(PFNGLMULTITEXCOORD2FARBPROC, glMultiTexCoord2fARB, 0)         \
+  X(PFNGLMULTITEXCOORD3FVARBPROC, glMultiTexCoord3fvARB, 0)       \
+  X(PFNGLMULTITEXCOORD3FARBPROC, glMultiTexCoord3fARB, 0)         \
+  X(PFNGLMULTITEXCOORD4FVARBPROC, glMultiTexCoord4fvARB, 0)       \
+  X(PFNGLMULTITEXCOORD4FARBPROC, glMultiTexCoord4fARB, 0)
 
-#define QV_GL_SHADER_PROCS(X)                                        \
-  X(PFNGLCREATEPROGRAMOBJECTARBPROC, glCreateProgramObjectARB)       \
-  X(PFNGLCREATESHADEROBJECTARBPROC, glCreateShaderObjectARB)         \
-  X(PFNGLDELETEOBJECTARBPROC, glDeleteObjectARB)                     \
-  X(PFNGLSHADERSOURCEARBPROC, glShaderSourceARB)                     \
-  X(PFNGLCOMPILESHADERARBPROC, glCompileShaderARB)                   \
-  X(PFNGLATTACHOBJECTARBPROC, glAttachObjectARB)                     \
-  X(PFNGLLINKPROGRAMARBPROC, glLinkProgramARB)                       \
-  X(PFNGLUSEPROGRAMOBJECTARBPROC, glUseProgramObjectARB)             \
-  X(PFNGLGETOBJECTPARAMETERFVARBPROC, glGetObjectParameterfvARB)     \
-  X(PFNGLGETOBJECTPARAMETERIVARBPROC, glGetObjectParameterivARB)     \
-  X(PFNGLGETINFOLOGARBPROC, glGetInfoLogARB)                         \
-  X(PFNGLGETUNIFORMLOCATIONARBPROC, glGetUniformLocationARB)         \
-  X(PFNGLUNIFORMMATRIX4FVARBPROC, glUniformMatrix4fvARB)             \
-  X(PFNGLUNIFORMMATRIX3FVARBPROC, glUniformMatrix3fvARB)             \
-  X(PFNGLUNIFORMMATRIX2FVARBPROC, glUniformMatrix2fvARB)             \
-  X(PFNGLUNIFORM4FVARBPROC, glUniform4fvARB)                         \
-  X(PFNGLUNIFORM3FVARBPROC, glUniform3fvARB)                         \
-  X(PFNGLUNIFORM2FVARBPROC, glUniform2fvARB)                         \
-  X(PFNGLUNIFORM1FVARBPROC, glUniform1fvARB)                         \
-  X(PFNGLUNIFORM1IARBPROC, glUniform1iARB)
+#define QV_GL_SHADER_PROCS(X)                                       \
+  X(PFNGLCREATEPROGRAMOBJECTARBPROC, glCreateProgramObjectARB, 1)   \
+  X(PFNGLCREATESHADEROBJECTARBPROC, glCreateShaderObjectARB, 1)     \
+  X(PFNGLDELETEOBJECTARBPROC, glDeleteObjectARB, 1)                 \
+  X(PFNGLSHADERSOURCEARBPROC, glShaderSourceARB, 1)                 \
+  X(PFNGLCOMPILESHADERARBPROC, glCompileShaderARB, 1)               \
+  X(PFNGLATTACHOBJECTARBPROC, glAttachObjectARB, 1)                 \
+  X(PFNGLLINKPROGRAMARBPROC, glLinkProgramARB, 1)                   \
+  X(PFNGLUSEPROGRAMOBJECTARBPROC, glUseProgramObjectARB, 1)         \
+  X(PFNGLGETOBJECTPARAMETERFVARBPROC, glGetObjectParameterfvARB, 0) \
+  X(PFNGLGETOBJECTPARAMETERIVARBPROC, glGetObjectParameterivARB, 1) \
+  X(PFNGLGETINFOLOGARBPROC, glGetInfoLogARB, 1)                     \
+  X(PFNGLGETUNIFORMLOCATIONARBPROC, glGetUniformLocationARB, 1)     \
+  X(PFNGLUNIFORMMATRIX4FVARBPROC, glUniformMatrix4fvARB, 1)         \
+  X(PFNGLUNIFORMMATRIX3FVARBPROC, glUniformMatrix3fvARB, 1)         \
+  X(PFNGLUNIFORMMATRIX2FVARBPROC, glUniformMatrix2fvARB, 1)         \
+  X(PFNGLUNIFORM4FVARBPROC, glUniform4fvARB, 1)                     \
+  X(PFNGLUNIFORM3FVARBPROC, glUniform3fvARB, 1)                     \
+  X(PFNGLUNIFORM2FVARBPROC, glUniform2fvARB, 1)                     \
+  X(PFNGLUNIFORM1FVARBPROC, glUniform1fvARB, 1)                     \
+  X(PFNGLUNIFORM1IARBPROC, glUniform1iARB, 1)
 
-#define QV_GL_SWAP_CONTROL_PROCS(X) X(PFNQVWGLSWAPINTERVALEXTPROC, wglSwapIntervalEXT)
-#define QV_GL_TEXTURE_3D_PROCS(X) X(PFNGLTEXIMAGE3DEXTPROC, glTexImage3DEXT)
-#define QV_GL_ATI_STENCIL_PROCS(X) X(PFNGLSTENCILOPSEPARATEATIPROC, glStencilOpSeparateATI)
-#define QV_GL_EXT_STENCIL_PROCS(X) X(PFNGLACTIVESTENCILFACEEXTPROC, glActiveStencilFaceEXT)
+#define QV_GL_SWAP_CONTROL_PROCS(X) X(PFNQVWGLSWAPINTERVALEXTPROC, wglSwapIntervalEXT, 1)
+#define QV_GL_TEXTURE_3D_PROCS(X) X(PFNGLTEXIMAGE3DEXTPROC, glTexImage3DEXT, 1)
+#define QV_GL_ATI_STENCIL_PROCS(X) X(PFNGLSTENCILOPSEPARATEATIPROC, glStencilOpSeparateATI, 1)
+#define QV_GL_EXT_STENCIL_PROCS(X) X(PFNGLACTIVESTENCILFACEEXTPROC, glActiveStencilFaceEXT, 1)
 
-#define QV_GL_FRAMEBUFFER_PROCS(X)                                             \
-  X(PFNGLISRENDERBUFFEREXTPROC, glIsRenderbufferEXT)                           \
-  X(PFNGLBINDRENDERBUFFEREXTPROC, glBindRenderbufferEXT)                       \
-  X(PFNGLDELETERENDERBUFFERSEXTPROC, glDeleteRenderbuffersEXT)                 \
-  X(PFNGLGENRENDERBUFFERSEXTPROC, glGenRenderbuffersEXT)                       \
-  X(PFNGLRENDERBUFFERSTORAGEEXTPROC, glRenderbufferStorageEXT)                 \
-  X(PFNGLGETRENDERBUFFERPARAMETERIVEXTPROC, glGetRenderbufferParameterivEXT)   \
-  X(PFNGLISFRAMEBUFFEREXTPROC, glIsFramebufferEXT)                             \
-  X(PFNGLBINDFRAMEBUFFEREXTPROC, glBindFramebufferEXT)                         \
-  X(PFNGLDELETEFRAMEBUFFERSEXTPROC, glDeleteFramebuffersEXT)                   \
-  X(PFNGLGENFRAMEBUFFERSEXTPROC, glGenFramebuffersEXT)                         \
-  X(PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC, glCheckFramebufferStatusEXT)           \
-  X(PFNGLFRAMEBUFFERTEXTURE2DEXTPROC, glFramebufferTexture2DEXT)               \
-  X(PFNGLFRAMEBUFFERTEXTURE3DEXTPROC, glFramebufferTexture3DEXT)               \
-  X(PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC, glFramebufferRenderbufferEXT)         \
-  X(PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVEXTPROC, glGetFramebufferAttachmentParameterivEXT) \
-  X(PFNGLGENERATEMIPMAPEXTPROC, glGenerateMipmapEXT)
+#define QV_GL_FRAMEBUFFER_PROCS(X)                                                                \
+  X(PFNGLISRENDERBUFFEREXTPROC, glIsRenderbufferEXT, 0)                                           \
+  X(PFNGLBINDRENDERBUFFEREXTPROC, glBindRenderbufferEXT, 1)                                       \
+  X(PFNGLDELETERENDERBUFFERSEXTPROC, glDeleteRenderbuffersEXT, 1)                                 \
+  X(PFNGLGENRENDERBUFFERSEXTPROC, glGenRenderbuffersEXT, 1)                                       \
+  X(PFNGLRENDERBUFFERSTORAGEEXTPROC, glRenderbufferStorageEXT, 1)                                 \
+  X(PFNGLGETRENDERBUFFERPARAMETERIVEXTPROC, glGetRenderbufferParameterivEXT, 0)                   \
+  X(PFNGLISFRAMEBUFFEREXTPROC, glIsFramebufferEXT, 0)                                             \
+  X(PFNGLBINDFRAMEBUFFEREXTPROC, glBindFramebufferEXT, 1)                                         \
+  X(PFNGLDELETEFRAMEBUFFERSEXTPROC, glDeleteFramebuffersEXT, 1)                                   \
+  X(PFNGLGENFRAMEBUFFERSEXTPROC, glGenFramebuffersEXT, 1)                                         \
+  X(PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC, glCheckFramebufferStatusEXT, 1)                           \
+  X(PFNGLFRAMEBUFFERTEXTURE2DEXTPROC, glFramebufferTexture2DEXT, 1)                               \
+  X(PFNGLFRAMEBUFFERTEXTURE3DEXTPROC, glFramebufferTexture3DEXT, 0)                               \
+  X(PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC, glFramebufferRenderbufferEXT, 1)                         \
+  X(PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVEXTPROC, glGetFramebufferAttachmentParameterivEXT, 0) \
+  X(PFNGLGENERATEMIPMAPEXTPROC, glGenerateMipmapEXT, 0)
 
 #define QV_GL_ALL_PROCS(X)     \
   QV_GL_VERTEX_BUFFER_PROCS(X) \
@@ -116,7 +119,7 @@ typedef BOOL(WINAPI* PFNQVWGLSWAPINTERVALEXTPROC)(int interval);
   QV_GL_EXT_STENCIL_PROCS(X)   \
   QV_GL_FRAMEBUFFER_PROCS(X)
 
-#define QV_GL_DECLARE_PROC(type, name) extern type name;
+#define QV_GL_DECLARE_PROC(type, name, needed) extern type name;
 QV_GL_ALL_PROCS(QV_GL_DECLARE_PROC)
 #undef QV_GL_DECLARE_PROC
 
@@ -127,6 +130,10 @@ const char* GLString(unsigned name);
 // Entry points belong to the context they were fetched in: when it goes,
 // they go too, so a late call finds null instead of a dead driver.
 void ForgetEntryPoints();
+// GL_ARB_vertex_buffer_object listed with every needed entry point, as the
+// last probe found it. Without it no buffer object is made or touched (and
+// start-up fails).
+bool HasBufferObjects();
 
 // ---- Device (Device.cpp) -------------------------------------------------------
 

@@ -188,9 +188,10 @@ void RenderTexture::Set(int stage) const {
 void RenderTexture::Free() {
   SRendTex_API_Data* api = record_->api;
   if (!api) return;
-  if (IsLiveContext(api->generation)) {
-    // Deleting the bound framebuffer reverts drawing to the window.
-    if (api->rendering) GLBackend::ResetTargetHeight();
+  if (GLCapabilities.framebufferObjects && IsLiveContext(api->generation)) {
+    // Let go while drawn into: drawing goes back to the window as after
+    // EndRender, with the winding and the stencil clears of the window.
+    if (api->rendering) EndRender();
     if (api->framebuffer) glDeleteFramebuffersEXT(1, &api->framebuffer);
     if (api->depthBuffer) glDeleteRenderbuffersEXT(1, &api->depthBuffer);
     if (api->secondBuffer) glDeleteRenderbuffersEXT(1, &api->secondBuffer);

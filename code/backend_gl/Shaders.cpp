@@ -46,7 +46,9 @@ bool s_warnMissingConstants = true;
 
 bool CanUseShaders() { return GLCapabilities.shaders && GLBackend::HasContext(); }
 
-bool OwnsLiveObjects(const SShaderApiData& api) { return GLBackend::IsLiveContext(api.generation); }
+// Objects of the current context, on a driver whose shader entry points are
+// all there (a later probe may have found them missing).
+bool OwnsLiveObjects(const SShaderApiData& api) { return CanUseShaders() && GLBackend::IsLiveContext(api.generation); }
 
 std::string InfoLog(GLhandleARB object, GLint length) {
   std::vector<char> text(static_cast<size_t>(length) + 1, '\0');
@@ -129,7 +131,7 @@ GLint FindShaderConstant(const SShaderApiData& api, const std::string& name) {
 }
 
 void UploadShaderMatrices() {
-  if (!s_currentShader) return;
+  if (!s_currentShader || !CanUseShaders()) return;
   const SShaderApiData& api = *s_currentShader->ApiData();
   const Matrix4 world = G::GetWorldMatrix();
   const Matrix4 projection = G::GetProjectionMatrix();

@@ -26,6 +26,9 @@ struct STex_API_Data {
 struct STexLock_API_Data {
   bool write = false;
   bool dirtyFaces[6] = {};
+  // Off for a load's own lock: the load reports the upload's errors under
+  // its heading and undoes the texture, so they are left pending for it.
+  bool reportUploadErrors = true;
 };
 
 }  // namespace G
@@ -71,6 +74,10 @@ namespace G {
 namespace {
 
 using GLBackend::IsLiveContext;
+
+// What the next TextureLock takes as its reportUploadErrors (set under the
+// graphics lock).
+bool s_lockReportsUploadErrors = true;
 
 GLenum BindingQuery(GLenum target) {
   switch (target) {
@@ -243,7 +250,9 @@ bool Texture::LoadImageFile(const std::string& name, bool colorKey, TextureType,
 
   ClearErrors();
   {
+    s_lockReportsUploadErrors = false;
     TextureLock texLock(this, false, true);
+    s_lockReportsUploadErrors = true;
     void* bits = nullptr;
     if (texLock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
       CopyImageTexels(image, imageType, colorKey, bits);
@@ -317,6 +326,7 @@ TextureLock::TextureLock(Texture* texture, bool read, bool write) : texture_(tex
   CriticalSectionLock lock(g_graphicsLock);
   apiLock_ = new2(STexLock_API_Data, STexLock_API_Data());
   apiLock_->write = write;
+  apiLock_->reportUploadErrors = s_lockReportsUploadErrors;
   bits_ = r->api->pixels;
   bitsPerPixel_ = r->type == kTextureAlpha ? 8 : 32;
   rowPitch_ = r->createdWidth * (bitsPerPixel_ / 8);
@@ -372,7 +382,7 @@ void TextureLock::Unlock() {
                      api.pixels);
       }
     }
-    CheckGLErrors("Texture unlock, update:\n", true);
+    if (apiLock_->reportUploadErrors) CheckGLErrors("Texture unlock, update:\n", true);
   }
   bits_ = nullptr;
   delete2(apiLock_);

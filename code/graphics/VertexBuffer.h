@@ -93,6 +93,11 @@ class IndexBuffer : public SharedResource<IndexBufferRecord> {
   void Set();
   void Free() override;
 
+  // Device-loss handlers of index buffers: they only log and leave every
+  // buffer as it is.
+  static void HandleDeviceLost();
+  static void HandleDeviceRestored();
+
  private:
   // Shared code, as for vertex buffers.
   IndexBufferRecord* NewRecord(unsigned short indexCount, bool dynamic, bool writeOnly);

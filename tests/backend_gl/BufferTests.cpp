@@ -327,4 +327,24 @@ TEST_F(BufferTest, FailedCreationsLeaveEmptyHandles) {
   EXPECT_EQ(indices.Record(), nullptr);
 }
 
+TEST_F(BufferTest, IndexBufferDeviceHandlersOnlyLog) {
+  G::IndexBuffer indices;
+  MakeQuadIndices(indices);
+  LogTail errors;
+  G::IndexBuffer::HandleDeviceLost();
+  G::IndexBuffer::HandleDeviceRestored();
+  EXPECT_EQ(errors.Text(),
+            "IndexBuffer::HandleDeviceLost not implemented yet...\n"
+            "IndexBuffer::HandleDeviceRestored not implemented yet...\n");
+  // Create registers neither, and the buffer keeps its contents.
+  LogTail fired;
+  G::SetDeviceLost(true);
+  G::SetDeviceLost(false);
+  EXPECT_EQ(fired.Text(), "");
+  G::IndexBufferLock lock(indices, false);
+  void* data = nullptr;
+  ASSERT_TRUE(lock.GetData(&data));
+  EXPECT_EQ(static_cast<const unsigned short*>(data)[5], 3);
+}
+
 }  // namespace

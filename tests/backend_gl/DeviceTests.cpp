@@ -143,23 +143,32 @@ TEST_F(DeviceTest, TheClientAreaIsTheSetUpSize) {
   EXPECT_EQ(rect.right - rect.left, 800);
   EXPECT_EQ(rect.bottom - rect.top, 600);
 
-  G::Setup setup = WindowedSetup(640, 480);
-  ASSERT_TRUE(DXG::Init(window_, &setup));
-  int width = 0, height = 0;
-  ClientSize(window_, &width, &height);
-  EXPECT_EQ(width, 640);
-  EXPECT_EQ(height, 480);
-  ASSERT_TRUE(G::SetDisplayMode(800, 600));
-  ClientSize(window_, &width, &height);
-  EXPECT_EQ(width, 800);
-  EXPECT_EQ(height, 600);
-  EXPECT_EQ(G::GetSetup()->width, 800);
-  EXPECT_EQ(G::GetSetup()->height, 600);
-  // The back buffer is the client area: its last row and column are drawn
-  // (the driver takes the new size at the next present).
-  DXG::EndFrame1();
-  G::Clear(0xFF00FF00u, true, true, false, 0);
-  EXPECT_EQ(Rgb(ReadPixel(799, 599)), 0x00FF00u);
+  // In a window and full screen alike (the window keeps its frame there).
+  for (bool fullscreen : {false, true}) {
+    SCOPED_TRACE(fullscreen ? "full screen" : "windowed");
+    RecordModes(0);
+    WindowHandle window = FreshWindow();
+    G::Setup setup = WindowedSetup(640, 480);
+    setup.fullscreen = fullscreen;
+    ASSERT_TRUE(DXG::Init(window, &setup));
+    int width = 0, height = 0;
+    ClientSize(window, &width, &height);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    ASSERT_TRUE(G::SetDisplayMode(800, 600));
+    ClientSize(window, &width, &height);
+    EXPECT_EQ(width, 800);
+    EXPECT_EQ(height, 600);
+    EXPECT_EQ(G::GetSetup()->width, 800);
+    EXPECT_EQ(G::GetSetup()->height, 600);
+    EXPECT_EQ(s_modeCalls.size(), fullscreen ? 2u : 0u);
+    // The back buffer is the client area: its last row and column are drawn
+    // (the driver takes the new size at the next present).
+    DXG::EndFrame1();
+    G::Clear(0xFF00FF00u, true, true, false, 0);
+    EXPECT_EQ(Rgb(ReadPixel(799, 599)), 0x00FF00u);
+    G::Shutdown();
+  }
 }
 
 TEST_F(DeviceTest, ARefusedFullScreenModeFallsBackTo1024x768) {

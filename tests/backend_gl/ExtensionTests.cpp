@@ -7,6 +7,8 @@
 
 #include "backend_gl/GLExtensions.h"
 #include "graphics/RenderState.h"
+#include "graphics/RenderTexture.h"
+#include "graphics/Shader.h"
 #include "graphics/Texture.h"
 #include "graphics/VertexBuffer.h"
 
@@ -149,15 +151,116 @@ TEST_F(ExtensionTest, WithoutMultitexturingOnlyTheFirstStageIsUsed) {
 }
 
 TEST_F(ExtensionTest, AMissingEntryPointIsLoggedAndLeftNull) {
+  // Made while the driver gave every entry point.
+  G::VertexBuffer vertices;
+  ASSERT_TRUE(vertices.Create(3, {{G::kFloat3, G::kUsePosition}}, 12, false, true));
+  G::IndexBuffer indices;
+  ASSERT_TRUE(indices.Create(3, false, true));
+  G::Shader shader;
+  ASSERT_TRUE(shader.Load("data\\shaders\\simple", "data\\shaders\\simple"));
+  shader.Set();
+
   DenyEntryPoints({"glMapBufferARB", "glUniform1iARB"});
   LogTail errors;
-  EXPECT_TRUE(InitExtensions());
+  EXPECT_FALSE(InitExtensions());
   EXPECT_EQ(errors.Text(),
             "Failed to get pointer to GL Extension function: glMapBufferARB\n"
-            "Failed to get pointer to GL Extension function: glUniform1iARB\n");
+            "GL_ARB_vertex_buffer_object is listed, but some of its functions are missing: not using it.\n"
+            "Failed to get pointer to GL Extension function: glUniform1iARB\n"
+            "GL_ARB_shader_objects is listed, but some of its functions are missing: not using it.\n");
   EXPECT_EQ(GetExtProc("glNoSuchFunctionQV"), nullptr);
-  // The flags follow the list, not the pointers.
-  EXPECT_TRUE(GLCapabilities.shaders);
+  EXPECT_FALSE(GLCapabilities.shaders);
+
+  // Nothing reaches the missing functions: locks hold nothing, setting and
+  // making buffers is refused, constants go nowhere.
+  LogTail uses;
+  {
+    G::VertexBufferLock lock(vertices, false);
+    void* data = nullptr;
+    EXPECT_FALSE(lock.GetData(&data));
+  }
+  {
+    G::IndexBufferLock lock(indices, false);
+    void* data = nullptr;
+    EXPECT_FALSE(lock.GetData(&data));
+  }
+  vertices.Set();
+  G::VertexBuffer another;
+  EXPECT_FALSE(another.Create(3, {{G::kFloat3, G::kUsePosition}}, 12, false, true));
+  shader.SetInt("Texture0", 1);
+  shader.SetSampler("Texture0", 0);
+  shader.Set();
+  EXPECT_EQ(MaskCallStacks(uses.Text()),
+            "Attempt to Set a VertexBuffer that doesn't exist.\n  -call stack:\n\n"
+            "glGenBuffersARB failed... so can't make VB.\n"
+            "Failed to find sampler Texture0 in shader.\n  -call stack:\n\n");
+
+  // Such a driver does not get through start-up.
+  G::Shutdown();
+  LogTail startUp;
+  G::Setup setup = WindowedSetup();
+  EXPECT_FALSE(DXG::Init(TestWindow(), &setup));
+  EXPECT_EQ(startUp.Text(),
+            "Failed to get pointer to GL Extension function: glMapBufferARB\n"
+            "GL_ARB_vertex_buffer_object is listed, but some of its functions are missing: not using it.\n"
+            "Failed to get pointer to GL Extension function: glUniform1iARB\n"
+            "GL_ARB_shader_objects is listed, but some of its functions are missing: not using it.\n"
+            "Some vital OpenGL extension is not available on your video card.  Init aborting.\n");
+  EXPECT_FALSE(G::IsInitialized());
+}
+
+TEST_F(ExtensionTest, AnExtensionWithoutAFunctionTheBackendCallsIsNotUsed) {
+  struct Case {
+    const char* extensions;  // null: the driver's own
+    const char* denied;
+    const char* extension;
+    bool GLCapabilityFlags::*flag;
+  } cases[] = {
+      {nullptr, "glCheckFramebufferStatusEXT", "GL_EXT_framebuffer_object", &GLCapabilityFlags::framebufferObjects},
+      {nullptr, "glTexImage3DEXT", "GL_EXT_texture3D", &GLCapabilityFlags::texture3D},
+      {nullptr, "glStencilOpSeparateATI", "GL_ATI_separate_stencil", &GLCapabilityFlags::atiSeparateStencil},
+      {"GL_ARB_vertex_buffer_object GL_EXT_stencil_two_side", "glActiveStencilFaceEXT", "GL_EXT_stencil_two_side",
+       &GLCapabilityFlags::twoSidedStencil},
+  };
+  for (const Case& c : cases) {
+    RestoreDriverSeams();
+    if (c.extensions) FakeExtensions(c.extensions);
+    DenyEntryPoints({c.denied});
+    LogTail errors;
+    EXPECT_TRUE(InitExtensions()) << c.denied;
+    EXPECT_FALSE(GLCapabilities.*(c.flag)) << c.denied;
+    const std::string expected = std::string("Failed to get pointer to GL Extension function: ") + c.denied + "\n" +
+                                 c.extension + " is listed, but some of its functions are missing: not using it.\n";
+    const std::string text = errors.Text();
+    const size_t at = text.find("Failed");
+    ASSERT_NE(at, std::string::npos) << c.denied;
+    EXPECT_EQ(text.substr(at, expected.size()), expected);
+    EXPECT_EQ(text.find("Failed", at + 1), std::string::npos) << c.denied;
+  }
+  // Without the ATI entry point the other stencil extension still serves.
+  RestoreDriverSeams();
+  DenyEntryPoints({"glStencilOpSeparateATI"});
+  ASSERT_TRUE(InitExtensions());
+  EXPECT_TRUE(GLCapabilities.twoSidedStencil);
+  EXPECT_FALSE(GLCapabilities.atiSeparateStencil);
+
+  // What is not used is refused, not called.
+  DenyEntryPoints({"glCheckFramebufferStatusEXT", "glTexImage3DEXT"});
+  ASSERT_TRUE(InitExtensions());
+  LogTail uses;
+  G::RenderTexture target;
+  EXPECT_FALSE(target.Create(64, 64, false));
+  G::Texture volume;
+  EXPECT_FALSE(volume.Create(4, 4, G::kTextureRGBA, 4, false));
+  EXPECT_EQ(uses.Text(), "");
+
+  // An entry point the backend never calls costs the extension nothing.
+  RestoreDriverSeams();
+  DenyEntryPoints({"glGenerateMipmapEXT"});
+  LogTail unused;
+  ASSERT_TRUE(InitExtensions());
+  EXPECT_TRUE(GLCapabilities.framebufferObjects);
+  EXPECT_EQ(unused.Text(), "Failed to get pointer to GL Extension function: glGenerateMipmapEXT\n");
 }
 
 TEST_F(ExtensionTest, PendingErrorsAreReadUntilNone) {

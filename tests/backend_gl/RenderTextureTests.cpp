@@ -236,6 +236,39 @@ TEST_F(ScriptedCompletenessTest, ATargetMadeWithoutStencilKeepsClearOffTheStenci
   EXPECT_EQ(stencil, 2);
 }
 
+TEST_F(ScriptedCompletenessTest, ACubeLetGoWhileDrawnIntoEndsTheDrawing) {
+  // A target whose binding keeps clears off the stencil, as a cube face's
+  // drawing does until it ends.
+  s_statuses = {GL_FRAMEBUFFER_UNSUPPORTED_EXT, GL_FRAMEBUFFER_UNSUPPORTED_EXT};
+  G::RenderTexture sampled;
+  ASSERT_TRUE(sampled.Create(64, 64, false, true));
+  ASSERT_FALSE(sampled.Record()->ownDepth);
+  sampled.Set(0);
+  G::SetCullMode(G::kCullCounterClockwise);
+  GLint frontFace = 0;
+  {
+    G::RenderTexture cube;
+    ASSERT_TRUE(cube.Create(32, 32, true));
+    ASSERT_TRUE(cube.BeginRender(WholeTarget(2)));
+    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    ASSERT_EQ(frontFace, GL_CCW);
+  }
+  // As after EndRender: the window is drawn into with its own winding, and
+  // its stencil is cleared again.
+  GLint framebuffer = -1;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &framebuffer);
+  EXPECT_EQ(framebuffer, 0);
+  glGetIntegerv(GL_FRONT_FACE, &frontFace);
+  EXPECT_EQ(frontFace, GL_CW);
+  EXPECT_EQ(G::GetCullMode(), G::kCullCounterClockwise);
+  G::Set2DMode(0, 0, 800, 600);
+  G::Clear(0xFF0000FFu, true, true, true, 4);
+  GLubyte stencil = 0;
+  glReadPixels(5, 5, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &stencil);
+  EXPECT_EQ(stencil, 4);
+  EXPECT_EQ(Rgb(ReadPixel(400, 300)), 0x0000FFu);
+}
+
 TEST_F(RenderTextureTest, WithoutFramebufferObjectsNothingIsMade) {
   FakeExtensions("GL_ARB_vertex_buffer_object GL_ARB_multitexture GL_ARB_texture_cube_map");
   ASSERT_TRUE(InitExtensions());
