@@ -56,15 +56,11 @@ bool IsSymbolHandlerReady() {
   return g_symbolHandler.ready();
 }
 
-std::string LastErrorText() {
+std::string SystemMessageForLastError() {
   char buffer[1001] = {};
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, 1000, nullptr);
-  std::string text(buffer, length);
-  // Texts shorter than the ending they are meant to have lose everything.
-  if (text.size() < 3) return std::string();
-  text.resize(text.size() - 3);
-  return text;
+  return std::string(buffer, length);
 }
 
 namespace {

@@ -152,4 +152,33 @@ TEST(LogFile, WritesAndCallStacksFromManyThreadsStayWhole) {
   EXPECT_EQ(missingOrRepeated, 0);
 }
 
+// ---- System error texts ----------------------------------------------------
+
+const char* s_systemText;
+std::string FakeSystemText() { return s_systemText; }
+
+struct SystemTextSeam {
+  SystemTextSeam() { SetLastErrorMessageSeam(FakeSystemText); }
+  ~SystemTextSeam() { SetLastErrorMessageSeam(nullptr); }
+};
+
+TEST(LastErrorText, DropsTheSystemEndingAndTextsTooShortForIt) {
+  SystemTextSeam seam;
+  const struct {
+    const char* system;
+    const char* expected;
+  } kCases[] = {
+      {"", ""},
+      {"x", ""},
+      {".\n", ""},
+      {"x.\n", ""},
+      {"x.\r\n", "x"},
+      {"The system cannot find the file specified.\r\n", "The system cannot find the file specified"},
+  };
+  for (const auto& c : kCases) {
+    s_systemText = c.system;
+    EXPECT_EQ(LastErrorText(), c.expected) << '"' << c.system << '"';
+  }
+}
+
 }  // namespace
