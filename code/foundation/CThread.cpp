@@ -13,14 +13,22 @@ struct ParamData {
   ThreadProcedure procedure;
   void* parameter;
 };
+
+void* CreateSuspendedThread(ThreadStartRoutine routine, void* parameter) {
+  return CreateThread(nullptr, 0, routine, parameter, CREATE_SUSPENDED, nullptr);
+}
+
+std::atomic<ThreadCreateCall> s_createCall{CreateSuspendedThread};
 }  // namespace
+
+void SetThreadCreateSeam(ThreadCreateCall create) { s_createCall = create ? create : CreateSuspendedThread; }
 
 CThread::CThread(ThreadProcedure procedure, const char* name, void* parameter)
     : handle_(nullptr), stop_(false), running_(false), name_(name ? name : "") {
   ParamData* data = new2(ParamData, ParamData(this, procedure, parameter));
   // Started suspended, so the thread never runs before its handle is stored.
   running_ = true;
-  handle_ = CreateThread(nullptr, 0, StartRoutine, data, CREATE_SUSPENDED, nullptr);
+  handle_ = s_createCall.load()(StartRoutine, data);
   if (!handle_) {
     running_ = false;
     ErrorLog.Write("CreateThread failed...?!?!\n");

@@ -7,6 +7,13 @@
 class CThread;
 typedef void (*ThreadProcedure)(CThread* thread, void* parameter);
 
+// Seam for a failure a healthy machine does not show: tests replace the
+// creation of the suspended thread (its handle, null on failure). Null
+// restores the real call.
+typedef unsigned long(__stdcall* ThreadStartRoutine)(void* parameter);
+typedef void* (*ThreadCreateCall)(ThreadStartRoutine routine, void* parameter);
+void SetThreadCreateSeam(ThreadCreateCall create);
+
 class CThread {
  public:
   CThread(ThreadProcedure procedure, const char* name, void* parameter);

@@ -7,8 +7,18 @@
 std::string CallStackText();
 
 // The system's text for GetLastError(), without its last three characters
-// (the full stop and line break the system texts end with).
+// (the full stop and line break the system texts end with); empty when that
+// text is shorter than three characters.
 std::string LastErrorText();
+
+// The system's own, untrimmed text for GetLastError() (at most 1000
+// characters; empty when the system has none, and always in the native build).
+std::string SystemMessageForLastError();
+
+// Seam for texts the system does not give on demand: tests replace the
+// system's text that LastErrorText trims. Null restores the real call.
+typedef std::string (*LastErrorMessageCall)();
+void SetLastErrorMessageSeam(LastErrorMessageCall call);
 
 // Whether the symbol handler started (and has not been cleaned up).
 bool IsSymbolHandlerReady();

@@ -3,5 +3,5 @@
 #include "CallStack.h"
 
 std::string CallStackText() { return std::string(); }
-std::string LastErrorText() { return std::string(); }
+std::string SystemMessageForLastError() { return std::string(); }
 bool IsSymbolHandlerReady() { return false; }

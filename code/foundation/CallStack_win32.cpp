@@ -51,17 +51,16 @@ class SymbolHandler {
 QV_STARTUP_MARK(kRowSymbolHandler, "g_symbolHandler");
 static SymbolHandler g_symbolHandler QV_STARTUP(kRowSymbolHandler);
 
-bool IsSymbolHandlerReady() { return g_symbolHandler.ready(); }
+bool IsSymbolHandlerReady() {
+  std::lock_guard<std::mutex> hold(s_dbghelpLock);
+  return g_symbolHandler.ready();
+}
 
-std::string LastErrorText() {
+std::string SystemMessageForLastError() {
   char buffer[1001] = {};
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, 1000, nullptr);
-  std::string text(buffer, length);
-  // Texts shorter than the ending they are meant to have lose everything.
-  if (text.size() < 3) return std::string();
-  text.resize(text.size() - 3);
-  return text;
+  return std::string(buffer, length);
 }
 
 namespace {
@@ -113,6 +112,9 @@ void AppendFrameLine(std::string& out, HANDLE process, DWORD64 pc) {
 // Kept out of line so that its frame is the first of the walk.
 __attribute__((noinline)) std::string CallStackText() {
   std::string out;
+  // Ready is read under the lock that its clean-up at exit holds: a worker
+  // still walking then cannot meet a handler that is halfway gone.
+  std::lock_guard<std::mutex> hold(s_dbghelpLock);
   if (!g_symbolHandler.ready()) return out;
 
   CONTEXT context = {};
@@ -135,7 +137,6 @@ __attribute__((noinline)) std::string CallStackText() {
   frame.AddrFrame.Mode = AddrModeFlat;
   frame.AddrStack.Mode = AddrModeFlat;
 
-  std::lock_guard<std::mutex> hold(s_dbghelpLock);
   HANDLE process = g_symbolHandler.process();
   HANDLE thread = GetCurrentThread();
   int lines = 0;

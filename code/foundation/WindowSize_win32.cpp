@@ -10,9 +10,11 @@ void MainWindowOuterSize(int clientWidth, int clientHeight, int* outerWidth, int
   // An overlapped window always gets a caption, whether or not its style
   // asks for one; the frame must be measured with it.
   if (!AdjustWindowRectEx(&rect, kMainWindowStyle | WS_CAPTION, FALSE, 0)) {
+    // The classic frame: 3-pixel borders and a 20-pixel caption. The bare
+    // client size would give a client area smaller than the back buffer.
     rect.left = rect.top = 0;
-    rect.right = clientWidth;
-    rect.bottom = clientHeight;
+    rect.right = clientWidth + 6;
+    rect.bottom = clientHeight + 26;
   }
   *outerWidth = rect.right - rect.left;
   *outerHeight = rect.bottom - rect.top;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "foundation/CMemMan.h"
@@ -159,6 +162,50 @@ TEST(CMemMan, DeclarationThatDoesNotMatchTheTypeNameIsLogged) {
                                                  c.typeName + "\n  -object dec: " + c.declaration +
                                                  "\n  -call stack:\n\n");
   }
+}
+
+std::atomic<int> s_threadProbesLive;
+struct ThreadProbe {
+  explicit ThreadProbe(int v) : value(v) { ++s_threadProbesLive; }
+  ~ThreadProbe() { --s_threadProbesLive; }
+  int value;
+};
+
+TEST(CMemMan, ThreadsAllocatingAndFreeingAtOnceKeepTheBooks) {
+  int before = g_memMan.LiveRecordCount();
+  LogTail errors;
+  const int kThreads = 8, kRounds = 2000, kKept = 4;
+  std::atomic<int> wrongValues{0};
+  std::atomic<int> running{kThreads};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      // A few objects live at a time, so the list holds records of every
+      // thread at once and deletes unlink them from its middle.
+      ThreadProbe* kept[kKept] = {};
+      for (int i = 0; i < kRounds; ++i) {
+        ThreadProbe*& slot = kept[i % kKept];
+        if (slot) {
+          if (slot->value != t * kRounds + i - kKept) ++wrongValues;
+          delete2(slot);
+        }
+        slot = new2(ThreadProbe, ThreadProbe(t * kRounds + i));
+        if (i % 50 == 0) {
+          int* array = new2_array(int, 1 + i % 7);
+          delete2_array(array);
+        }
+      }
+      for (ThreadProbe* p : kept) delete2(p);
+      --running;
+    });
+  }
+  // Meanwhile this thread sweeps the guards, as the exit report does.
+  while (running.load() > 0) g_memMan.CheckAllGuards();
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(g_memMan.LiveRecordCount(), before);
+  EXPECT_EQ(s_threadProbesLive.load(), 0);
+  EXPECT_EQ(wrongValues.load(), 0);
+  EXPECT_EQ(errors.Text(), "");
 }
 
 // The exit report, on a manager of the test's own.

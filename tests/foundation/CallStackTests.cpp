@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "StartupTrace.h"
 #include "TestSupport.h"
 #include "foundation/CallStack.h"
+#include "foundation/StartupOrder.h"
 
 namespace {
 
@@ -68,6 +72,46 @@ TEST(CallStack, LastErrorTextDropsTheSystemEnding) {
   EXPECT_NE(text.back(), '.');
   SetLastError(0x2000FFFF);  // no system text
   EXPECT_EQ(LastErrorText(), "");
+}
+
+// ---- After the symbol handler's clean-up ----------------------------------
+
+// In a child run that names a file in QV_STACK_AFTER_CLEANUP: built just
+// before the symbol handler, so torn down just after its clean-up (as the
+// leak report is), it appends the call-stack text taken then.
+struct StackAfterCleanup {
+  ~StackAfterCleanup() {
+    const char* path = std::getenv("QV_STACK_AFTER_CLEANUP");
+    if (!path || !*path) return;
+    std::string text = "after: ready " + std::to_string(IsSymbolHandlerReady()) + " [" + CallStackText() + "]\n";
+    if (FILE* f = std::fopen(path, "a")) {
+      std::fputs(text.c_str(), f);
+      std::fclose(f);
+    }
+  }
+};
+StackAfterCleanup s_stackAfterCleanup __attribute__((init_priority(1000 + 10 * kRowSymbolHandler - 1)));
+
+// The child run's entry point: notes whether stacks worked while it ran.
+TEST(CallStackChild, DISABLED_TakesAStackAndEnds) {
+  const char* path = std::getenv("QV_STACK_AFTER_CLEANUP");
+  ASSERT_NE(path, nullptr);
+  WriteFileText(path, "during: ready " + std::to_string(IsSymbolHandlerReady()) + " lines " +
+                          std::to_string(Lines(CallStackText()).size()) + "\n");
+}
+
+TEST(CallStack, TextTakenAfterTheHandlersCleanUpIsEmpty) {
+  const std::string file = "_stack_after_cleanup.txt";
+  std::remove(file.c_str());
+  SetEnvironmentVariableA("QV_STACK_AFTER_CLEANUP", file.c_str());
+  int exitCode = RunThisProgramInChild("CallStackChild.DISABLED_TakesAStackAndEnds");
+  SetEnvironmentVariableA("QV_STACK_AFTER_CLEANUP", nullptr);
+  EXPECT_EQ(exitCode, 0);
+  std::vector<std::string> lines = Lines(ReadFileText(file));
+  ASSERT_EQ(lines.size(), 2u) << ReadFileText(file);
+  EXPECT_EQ(lines[0].rfind("during: ready 1 lines ", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0], "during: ready 1 lines 0");
+  EXPECT_EQ(lines[1], "after: ready 0 []");
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include "NetTestPeer.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,6 +91,63 @@ TEST_F(ListeningServer, ManyClientsComeOutInTheOrderTheyWereAccepted) {
   }
   EXPECT_EQ(server_.PopClient(), nullptr);
   EXPECT_EQ(server_.PendingClientCount(), 0);
+  EXPECT_EQ(errors.Text(), "");
+}
+
+TEST_F(ListeningServer, ClientsPoppedByTwoThreadsWhileOthersConnectComeOutOnceEach) {
+  LogTail errors;
+  const int kConnectors = 4, kEach = 10, kClients = kConnectors * kEach, kPoppers = 2;
+  std::vector<TestPeer> peers(kClients);
+  std::vector<std::vector<NET::Client*>> popped(kPoppers);
+  std::atomic<int> poppedCount{0};
+  std::vector<std::thread> threads;
+  // Peers connect from several threads at once, without waiting to be
+  // accepted; two threads take clients as fast as they come, so the queue
+  // is filled and emptied from three threads at the same time.
+  for (int c = 0; c < kConnectors; ++c) {
+    threads.emplace_back([&, c] {
+      for (int k = 0; k < kEach; ++k) {
+        int id = c * kEach + k;
+        peers[id] = TestPeer::ConnectTo(port_);
+        char hello[16];
+        std::snprintf(hello, sizeof hello, "peer %02d\n", id);
+        peers[id].Send(hello);
+      }
+    });
+  }
+  for (int p = 0; p < kPoppers; ++p) {
+    threads.emplace_back([&, p] {
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (poppedCount.load() < kClients && std::chrono::steady_clock::now() < deadline) {
+        if (NET::Client* client = server_.PopClient()) {
+          popped[p].push_back(client);
+          ++poppedCount;
+        } else {
+          std::this_thread::yield();
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+
+  EXPECT_EQ(poppedCount.load(), kClients);
+  std::set<NET::Client*> distinct;
+  std::vector<int> timesSeen(kClients, 0);
+  for (const std::vector<NET::Client*>& clients : popped) {
+    for (NET::Client* client : clients) {
+      EXPECT_TRUE(distinct.insert(client).second) << "a client came out twice";
+      std::string hello = TakeAll(*client, 8);
+      int id = -1;
+      if (std::sscanf(hello.c_str(), "peer %d", &id) == 1 && id >= 0 && id < kClients)
+        ++timesSeen[id];
+      else
+        ADD_FAILURE() << hello;
+    }
+  }
+  for (int id = 0; id < kClients; ++id) EXPECT_EQ(timesSeen[id], 1) << "peer " << id;
+  EXPECT_EQ(server_.PopClient(), nullptr);
+  EXPECT_EQ(server_.PendingClientCount(), 0);
+  for (NET::Client* client : distinct) delete2(client);
   EXPECT_EQ(errors.Text(), "");
 }
 

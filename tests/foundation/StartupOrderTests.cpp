@@ -4,10 +4,11 @@
 
 namespace {
 
-TEST(StartupOrder, ChildRunDoesNothing) {}
+// The child run's entry point: it starts and ends the program, nothing more.
+TEST(StartupOrder, DISABLED_ChildRunDoesNothing) {}
 
 TEST(StartupOrder, GlobalsAreBuiltInTableOrderAndTornDownInReverse) {
-  std::vector<TracedEvent> events = TraceStartupInChild("StartupOrder.ChildRunDoesNothing");
+  std::vector<TracedEvent> events = TraceStartupInChild("StartupOrder.DISABLED_ChildRunDoesNothing");
   ASSERT_FALSE(events.empty());
   // Every build comes before every teardown.
   size_t builds = 0;

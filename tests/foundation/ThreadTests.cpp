@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "foundation/CMemMan.h"
 #include "foundation/CThread.h"
 #include "foundation/CriticalSection.h"
 
@@ -30,6 +31,24 @@ TEST(CThread, ProcedureThatReturnsAtOnceEndsWithoutWarning) {
   }
   EXPECT_EQ(ran.load(), 1);
   EXPECT_EQ(errors.Text(), "");
+}
+
+void* RefuseThread(ThreadStartRoutine, void*) { return nullptr; }
+
+TEST(CThread, FailedStartIsLoggedAndLeavesNothingRunning) {
+  int records = g_memMan.LiveRecordCount();
+  LogTail errors;
+  std::atomic<int> ran{0};
+  SetThreadCreateSeam(RefuseThread);
+  {
+    CThread t(ReturnAtOnce, "Refused", &ran);
+    SetThreadCreateSeam(nullptr);
+    EXPECT_FALSE(t.Started());
+    EXPECT_FALSE(t.IsRunning());
+    EXPECT_EQ(g_memMan.LiveRecordCount(), records);  // the start record is freed
+  }
+  EXPECT_EQ(ran.load(), 0);
+  EXPECT_EQ(MaskCallStacks(errors.Text()), "CreateThread failed...?!?!\nCall stack:\n\n");
 }
 
 TEST(CThread, ProcedureThatPollsStopsWithinAFewPasses) {

@@ -519,10 +519,11 @@ TEST_F(MainWindowTest, DestroyingTheWindowEndsTheScenesAndQuitsWithZero) {
 
 // ---- Start-up order -----------------------------------------------------------
 
-TEST(ShellStartup, ChildRunDoesNothing) {}
+// The child run's entry point: it starts and ends the program, nothing more.
+TEST(ShellStartup, DISABLED_ChildRunDoesNothing) {}
 
 TEST(ShellStartup, SceneListsAreBuiltInTheirRows) {
-  std::vector<TracedEvent> events = TraceStartupInChild("ShellStartup.ChildRunDoesNothing");
+  std::vector<TracedEvent> events = TraceStartupInChild("ShellStartup.DISABLED_ChildRunDoesNothing");
   std::vector<std::string> built, tornDown;
   int lastRow = 0;
   for (const TracedEvent& e : events) {

@@ -12,6 +12,13 @@ struct TracedEvent {
   std::string name;
 };
 
+// Runs this test program again with only the given test selected (disabled
+// tests included: a child's entry point is a DISABLED_ test, so that it does
+// not count as a passing empty test in the normal run); its exit code, or -1
+// when it could not be started or did not end within a minute. The child
+// inherits this process's environment.
+int RunThisProgramInChild(const std::string& testFilter);
+
 // Runs this test program again with only the given (empty) test selected and
 // returns the events its globals recorded.
 std::vector<TracedEvent> TraceStartupInChild(const std::string& emptyTestFilter);

@@ -33,23 +33,31 @@ TraceWriter s_traceWriter __attribute__((init_priority(101)));
 
 }  // namespace
 
-std::vector<TracedEvent> TraceStartupInChild(const std::string& emptyTestFilter) {
+int RunThisProgramInChild(const std::string& testFilter) {
   char exe[MAX_PATH];
   GetModuleFileNameA(nullptr, exe, MAX_PATH);
-  std::string traceFile = "_startup_trace.txt";
-  std::remove(traceFile.c_str());
-  SetEnvironmentVariableA("QV_STARTUP_TRACE", traceFile.c_str());
-  std::string command = std::string("\"") + exe + "\" --gtest_filter=" + emptyTestFilter;
+  std::string command =
+      std::string("\"") + exe + "\" --gtest_also_run_disabled_tests --gtest_filter=" + testFilter;
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  std::vector<TracedEvent> events;
-  BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-  SetEnvironmentVariableA("QV_STARTUP_TRACE", nullptr);
-  if (!started) return events;
-  WaitForSingleObject(pi.hProcess, 60000);
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+  DWORD exitCode = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0 || !GetExitCodeProcess(pi.hProcess, &exitCode))
+    exitCode = static_cast<DWORD>(-1);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
+  return static_cast<int>(exitCode);
+}
+
+std::vector<TracedEvent> TraceStartupInChild(const std::string& emptyTestFilter) {
+  std::string traceFile = "_startup_trace.txt";
+  std::remove(traceFile.c_str());
+  SetEnvironmentVariableA("QV_STARTUP_TRACE", traceFile.c_str());
+  int exitCode = RunThisProgramInChild(emptyTestFilter);
+  SetEnvironmentVariableA("QV_STARTUP_TRACE", nullptr);
+  std::vector<TracedEvent> events;
+  if (exitCode == -1) return events;
   std::ifstream in(traceFile);
   std::string line;
   while (std::getline(in, line)) {
