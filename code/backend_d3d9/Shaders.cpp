@@ -15,9 +15,10 @@
 
 namespace {
 
-// The constants filled at every Shader::Set, in upload order. Each one is
-// set so that a program applies it as mul(matrix, column vector), like the
-// projection the others end in.
+// The constants filled at every Shader::Set, in upload order. Each one but
+// ViewMatrix is set so that a program applies it as mul(matrix, column
+// vector), like the projection the others end in; ViewMatrix goes up
+// transposed and applies from the right, as mul(row vector, ViewMatrix).
 enum NamedMatrix {
   kModelViewProjection,
   kViewProjection,
@@ -186,7 +187,8 @@ Matrix4 Product(const Matrix4& a, const Matrix4& b) {
 
 // World and view are column-vector matrices, the projection is in the
 // row-vector form: the products below are row-vector forms, uploaded
-// transposed; the column-vector ones go up as they are.
+// transposed; the world goes up as it is. ModelViewMatrix is the row-vector
+// form of V x W: W x V would apply the view before the world.
 void UploadShaderMatrices() {
   if (!s_currentShader) return;
   G::SShaderApiData* api = s_currentShader->ApiData();
@@ -202,7 +204,7 @@ void UploadShaderMatrices() {
       P,
       W,
   };
-  const bool transposed[kNamedMatrixCount] = {true, true, true, false, false, true, false};
+  const bool transposed[kNamedMatrixCount] = {true, true, true, false, true, true, false};
   for (int i = 0; i < kNamedMatrixCount; ++i) {
     const G::SShaderApiData::Named& named = api->named[i];
     if (!named.found) continue;

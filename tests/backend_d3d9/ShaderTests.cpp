@@ -130,8 +130,9 @@ TEST_F(ShaderTest, EveryNamedMatrixPlacesTheSceneAsFixedFunctionDoes) {
       {"mvp", kMvpDeclaration, kMvpPosition},
       {"vp", "float4x4 ViewProjectionMatrix; float4x4 ModelMatrix;",
        "mul(ViewProjectionMatrix, mul(ModelMatrix, float4(p, 1)))"},
+      // The view goes up transposed: it applies from the right.
       {"split", "float4x4 ProjectionMatrix; float4x4 ViewMatrix; float4x4 ModelMatrix;",
-       "mul(ProjectionMatrix, mul(ViewMatrix, mul(ModelMatrix, float4(p, 1))))"},
+       "mul(ProjectionMatrix, mul(mul(ModelMatrix, float4(p, 1)), ViewMatrix))"},
       {"modelview", "float4x4 ProjectionMatrix; float4x4 ModelViewMatrix;",
        "mul(ProjectionMatrix, mul(ModelViewMatrix, float4(p, 1)))"},
       {"worldrot", "float4x4 ViewProjectionMatrix; float4x4 WorldRotMatrix[2];",
