@@ -95,11 +95,12 @@ UINT BufferBytes(const G::VertexBufferRecord* record) {
 }
 UINT BufferBytes(const G::IndexBufferRecord* record) { return static_cast<UINT>(record->indexCount) * 2; }
 
-// Fills a re-made buffer with what it held before the reset.
+// Puts a dynamic buffer's system-memory copy into its API buffer, whole:
+// the old contents may go.
 template <class Buffer>
 void Refill(Buffer* buffer, const std::vector<unsigned char>& contents) {
   void* data = nullptr;
-  if (contents.empty() || FAILED(buffer->Lock(0, 0, &data, 0)) || !data) return;
+  if (contents.empty() || FAILED(buffer->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data) return;
   std::memcpy(data, contents.data(), contents.size());
   buffer->Unlock();
 }
@@ -115,20 +116,24 @@ void RemakeDynamicBuffers(const std::list<Record*>& records) {
   }
 }
 
-// Both locks: the whole buffer, discarding only for a dynamic one. Null
-// without a record (logged), without an API buffer or when the lock fails.
+// Both locks: the whole buffer. A dynamic buffer hands out its copy in
+// system memory (a write-only default-pool buffer is never read, and the
+// copy is there while the device is lost), which the unlock puts into the
+// API buffer, discarding what it held. Null without a record (logged); for
+// a static buffer also without an API buffer or when the API lock fails.
 template <class Record>
-void* LockApiBuffer(Record* record, bool discard, const char* missing) {
+void* LockApiBuffer(Record* record, const char* missing) {
   if (!record) {
     ErrorLog << missing;
     WriteCallStack(ErrorLog, "  -call made from:\n");
     return nullptr;
   }
   CriticalSectionLock hold(g_graphicsLock);
-  if (!record->api || !record->api->buffer) return nullptr;
-  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
+  if (!record->api) return nullptr;
+  if (record->dynamic) return record->api->contents.empty() ? nullptr : record->api->contents.data();
+  if (!record->api->buffer) return nullptr;
   void* data = nullptr;
-  return SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags)) ? data : nullptr;
+  return SUCCEEDED(record->api->buffer->Lock(0, 0, &data, 0)) ? data : nullptr;
 }
 
 // Both buffers' Set: without an API buffer it is refused, never written
@@ -147,16 +152,14 @@ bool CheckBufferToSet(const Record* record, const char* missing, const char* unw
   return true;
 }
 
-// A dynamic buffer keeps a copy of what it holds for after a reset.
 template <class Record>
-void UnlockApiBuffer(Record* record, const void* data) {
+void UnlockApiBuffer(Record* record) {
   CriticalSectionLock hold(g_graphicsLock);
   if (!record || !record->api || !record->api->buffer) return;
-  if (record->dynamic) {
-    const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    record->api->contents.assign(bytes, bytes + BufferBytes(record));
-  }
-  record->api->buffer->Unlock();
+  if (record->dynamic)
+    Refill(record->api->buffer, record->api->contents);
+  else
+    record->api->buffer->Unlock();
 }
 
 // Default-pool buffers must be gone before the device can be reset; the
@@ -264,6 +267,7 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
   VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
   r->api = new2(SVB_API_Data, SVB_API_Data());
   r->api->buffer = buffer;
+  if (dynamic) r->api->contents.assign(bytes, 0);
   DXG::Declaration declaration = DXG::BuildVertexDeclaration(format);
   r->api->declaration = declaration.declaration;
   r->api->declarationVertexSize = declaration.vertexSize;
@@ -303,13 +307,15 @@ void UnsetVertexBuffer() {
   g_d3d.vertexBuffers[0] = nullptr;
 }
 
-VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool discard) : buffer_(&buffer) {
-  data_ = DXG::LockApiBuffer(buffer.Record(), discard, "Warning: attempt to lock a non-allocated vertex buffer.\n");
+// Discard changes nothing here: a static buffer's old contents stay, and a
+// dynamic one's unlock always discards (it rewrites the whole buffer).
+VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool /*discard*/) : buffer_(&buffer) {
+  data_ = DXG::LockApiBuffer(buffer.Record(), "Warning: attempt to lock a non-allocated vertex buffer.\n");
 }
 
 VertexBufferLock::~VertexBufferLock() {
   if (!data_) return;
-  DXG::UnlockApiBuffer(buffer_->Record(), data_);
+  DXG::UnlockApiBuffer(buffer_->Record());
   data_ = nullptr;
 }
 
@@ -322,7 +328,8 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
   if (!g_d3d.device) return false;
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DIndexBuffer9* buffer = nullptr;
-  HRESULT result = DXG::CreateBufferObject(static_cast<UINT>(indexCount) * 2, dynamic, writeOnly, &buffer);
+  const UINT bytes = static_cast<UINT>(indexCount) * 2;
+  HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
   if (FAILED(result) || !buffer) {
     ErrorLog << "Failed to create index buffer.\n";
     WriteCallStack(ErrorLog, "  -call stack:\n");
@@ -331,6 +338,7 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
   IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
   r->api = new2(SIB_API_Data, SIB_API_Data());
   r->api->buffer = buffer;
+  if (dynamic) r->api->contents.assign(bytes, 0);
   return true;
 }
 
@@ -359,13 +367,13 @@ void UnsetIndexBuffer() {
   g_d3d.indexBuffer = nullptr;
 }
 
-IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool discard) : buffer_(&buffer) {
-  data_ = DXG::LockApiBuffer(buffer.Record(), discard, "Warning: attempt to lock a non-allocated index buffer.\n");
+IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool /*discard*/) : buffer_(&buffer) {
+  data_ = DXG::LockApiBuffer(buffer.Record(), "Warning: attempt to lock a non-allocated index buffer.\n");
 }
 
 IndexBufferLock::~IndexBufferLock() {
   if (!data_) return;
-  DXG::UnlockApiBuffer(buffer_->Record(), data_);
+  DXG::UnlockApiBuffer(buffer_->Record());
   data_ = nullptr;
 }
 

@@ -41,8 +41,8 @@ struct SVB_API_Data {
   IDirect3DVertexBuffer9* buffer = nullptr;
   IDirect3DVertexDeclaration9* declaration = nullptr;
   int declarationVertexSize = 0;
-  // Dynamic buffers only: what the buffer holds, for making it again after
-  // a reset.
+  // Dynamic buffers only: what the buffer holds. Locks hand it out; the
+  // unlock, and the restore after a reset, put it into the API buffer.
   std::vector<unsigned char> contents;
 };
 
