@@ -105,6 +105,11 @@ void Refill(Buffer* buffer, const std::vector<unsigned char>& contents) {
   buffer->Unlock();
 }
 
+// A default-pool buffer made while the device is lost would keep every
+// Reset failing (the lost handlers have already run): such a record gets
+// its API buffer from the restore handler instead.
+bool DeferDefaultPool(bool dynamic) { return dynamic && G::IsDeviceLost(); }
+
 // Makes the dynamic buffers the reset let go of again, with their contents.
 template <class Record>
 void RemakeDynamicBuffers(const std::list<Record*>& records) {
@@ -256,13 +261,15 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DVertexBuffer9* buffer = nullptr;
   UINT bytes = static_cast<UINT>(vertexCount) * static_cast<UINT>(vertexSize);
-  HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
-  if (FAILED(result) || !buffer) {
-    ErrorLog << "Failed to create vertex buffer";
-    if (result == D3DERR_OUTOFVIDEOMEMORY) ErrorLog << " (out of video memory)";
-    if (result == E_OUTOFMEMORY) ErrorLog << " (not enough system memory)";
-    WriteCallStack(ErrorLog, "\n  -call made from:\n");
-    return false;
+  if (!DXG::DeferDefaultPool(dynamic)) {
+    HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
+    if (FAILED(result) || !buffer) {
+      ErrorLog << "Failed to create vertex buffer";
+      if (result == D3DERR_OUTOFVIDEOMEMORY) ErrorLog << " (out of video memory)";
+      if (result == E_OUTOFMEMORY) ErrorLog << " (not enough system memory)";
+      WriteCallStack(ErrorLog, "\n  -call made from:\n");
+      return false;
+    }
   }
   VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
   r->api = new2(SVB_API_Data, SVB_API_Data());
@@ -329,11 +336,13 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DIndexBuffer9* buffer = nullptr;
   const UINT bytes = static_cast<UINT>(indexCount) * 2;
-  HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
-  if (FAILED(result) || !buffer) {
-    ErrorLog << "Failed to create index buffer.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return false;
+  if (!DXG::DeferDefaultPool(dynamic)) {
+    HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
+    if (FAILED(result) || !buffer) {
+      ErrorLog << "Failed to create index buffer.\n";
+      WriteCallStack(ErrorLog, "  -call stack:\n");
+      return false;
+    }
   }
   IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
   r->api = new2(SIB_API_Data, SIB_API_Data());
