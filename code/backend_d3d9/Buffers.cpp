@@ -5,6 +5,7 @@
 // reset and made again, with their last contents, after it.
 #include <cstring>
 #include <list>
+#include <mutex>
 #include <vector>
 
 #include "backend_d3d9/D3D9Backend.h"
@@ -22,8 +23,9 @@ std::vector<DeclarationCacheEntry> VertexDeclarationCache QV_STARTUP(kRowVertexD
 
 namespace {
 
-bool s_vertexHandlersRegistered = false;
-bool s_indexHandlersRegistered = false;
+// Loader threads create buffers too: the first creations may race.
+std::once_flag s_vertexHandlersRegistered;
+std::once_flag s_indexHandlersRegistered;
 
 struct Declaration {
   IDirect3DVertexDeclaration9* declaration;
@@ -197,18 +199,18 @@ void ReleaseDeclarationCache() {
 }
 
 void RegisterVertexHandlers() {
-  if (s_vertexHandlersRegistered) return;
-  s_vertexHandlersRegistered = true;
-  G::RegisterDeviceLostCallback(&HandleVertexBuffersLost);
-  G::RegisterDeviceRestoredCallback(&HandleVertexBuffersRestored);
-  G::RegisterShutdownCallback(&ReleaseDeclarationCache);
+  std::call_once(s_vertexHandlersRegistered, [] {
+    G::RegisterDeviceLostCallback(&HandleVertexBuffersLost);
+    G::RegisterDeviceRestoredCallback(&HandleVertexBuffersRestored);
+    G::RegisterShutdownCallback(&ReleaseDeclarationCache);
+  });
 }
 
 void RegisterIndexHandlers() {
-  if (s_indexHandlersRegistered) return;
-  s_indexHandlersRegistered = true;
-  G::RegisterDeviceLostCallback(&HandleIndexBuffersLost);
-  G::RegisterDeviceRestoredCallback(&HandleIndexBuffersRestored);
+  std::call_once(s_indexHandlersRegistered, [] {
+    G::RegisterDeviceLostCallback(&HandleIndexBuffersLost);
+    G::RegisterDeviceRestoredCallback(&HandleIndexBuffersRestored);
+  });
 }
 
 void ForgetVertexBuffer(const G::VertexBufferRecord* record) {
