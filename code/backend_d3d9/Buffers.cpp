@@ -69,6 +69,12 @@ Declaration BuildVertexDeclaration(const G::VertexFormat& format) {
   return {declaration, offset};
 }
 
+bool HasColor(const G::VertexFormat& format) {
+  for (const G::VertexElement& element : format)
+    if (element.use == G::kUseColor) return true;
+  return false;
+}
+
 bool SameFormat(const G::VertexFormat& a, const G::VertexFormat& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
@@ -220,10 +226,12 @@ void ForgetVertexBuffer(const G::VertexBufferRecord* record) {
 
 }  // namespace
 
-void SetCurrentDeclaration(IDirect3DVertexDeclaration9* declaration, int vertexSize) {
+void SetCurrentDeclaration(IDirect3DVertexDeclaration9* declaration, int vertexSize, bool hasColor) {
   g_d3d.device->SetVertexDeclaration(declaration);
   g_d3d.declaration = declaration;
   g_d3d.declarationVertexSize = vertexSize;
+  g_d3d.declarationHasColor = hasColor;
+  UploadVertexColorFloor();
 }
 
 }  // namespace DXG
@@ -237,14 +245,14 @@ void SetVertexFormat(const VertexFormat& format) {
   if (!g_d3d.device) return;
   for (const DXG::DeclarationCacheEntry& entry : DXG::VertexDeclarationCache) {
     if (DXG::SameFormat(entry.format, format)) {
-      DXG::SetCurrentDeclaration(entry.declaration, entry.vertexSize);
+      DXG::SetCurrentDeclaration(entry.declaration, entry.vertexSize, DXG::HasColor(format));
       return;
     }
   }
   DXG::Declaration made = DXG::BuildVertexDeclaration(format);
   if (!made.declaration) return;
   DXG::VertexDeclarationCache.push_back({format, made.declaration, made.vertexSize});
-  DXG::SetCurrentDeclaration(made.declaration, made.vertexSize);
+  DXG::SetCurrentDeclaration(made.declaration, made.vertexSize, DXG::HasColor(format));
 }
 
 // ---- Vertex buffers --------------------------------------------------------
@@ -295,7 +303,8 @@ void VertexBuffer::Set() {
     return;
   CriticalSectionLock hold(g_graphicsLock);
   g_d3d.device->SetStreamSource(0, record_->api->buffer, 0, static_cast<UINT>(record_->vertexSize));
-  DXG::SetCurrentDeclaration(record_->api->declaration, record_->api->declarationVertexSize);
+  DXG::SetCurrentDeclaration(record_->api->declaration, record_->api->declarationVertexSize,
+                             DXG::HasColor(record_->format));
   g_d3d.vertexBuffers[0] = record_;
 }
 

@@ -34,6 +34,12 @@ const char* const kNamedMatrixNames[kNamedMatrixCount] = {
     "ViewMatrix",                "ProjectionMatrix",     "WorldRotMatrix[0]",
 };
 
+// A vertex program's input that the declaration lacks reads undefined
+// values, where OpenGL reads its current colour (white). Programs that read
+// a vertex colour take max(colour, VertexColorFloor): the floor is white
+// while the current vertices have no colour and zero while they have one.
+const char kVertexColorFloor[] = "VertexColorFloor";
+
 }  // namespace
 
 namespace G {
@@ -48,6 +54,7 @@ struct SShaderApiData {
     ID3DXConstantTable* table = nullptr;
     D3DXHANDLE handle = nullptr;
   } named[kNamedMatrixCount];
+  Named colorFloor;
 };
 
 }  // namespace G
@@ -174,6 +181,9 @@ void LookUpShaderMatrices(G::SShaderApiData* api) {
     named.found = FindShaderConstant(kNamedMatrixNames[i], api->vertexConstants, api->fragmentConstants,
                                      &named.table, &named.handle);
   }
+  G::SShaderApiData::Named& floor = api->colorFloor;
+  floor.found = FindShaderConstant(kVertexColorFloor, api->vertexConstants, api->fragmentConstants, &floor.table,
+                                   &floor.handle);
   s_warnOnMissingConstant = true;
 }
 
@@ -214,9 +224,21 @@ void UploadShaderMatrices() {
     else
       named.table->SetMatrix(g_d3d.device, named.handle, &m);
   }
+  UploadVertexColorFloor();
 }
 
 }  // namespace
+
+// Constants are the device's, not the shader's: set again whenever the
+// shader or the vertex declaration changes.
+void UploadVertexColorFloor() {
+  if (!s_currentShader || !g_d3d.device) return;
+  const G::SShaderApiData::Named& floor = s_currentShader->ApiData()->colorFloor;
+  if (!floor.found) return;
+  const float level = g_d3d.declarationHasColor ? 0.0f : 1.0f;
+  const float values[4] = {level, level, level, level};
+  floor.table->SetFloatArray(g_d3d.device, floor.handle, values, 4);
+}
 
 }  // namespace DXG
 
@@ -244,6 +266,7 @@ void Shader::Release() {
   DXG::ReleaseCom(api_->vertexShader);
   DXG::ReleaseCom(api_->pixelShader);
   for (SShaderApiData::Named& named : api_->named) named = SShaderApiData::Named();
+  api_->colorFloor = SShaderApiData::Named();
   loaded_ = false;
 }
 
