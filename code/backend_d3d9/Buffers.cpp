@@ -5,6 +5,7 @@
 // reset and made again, with their last contents, after it.
 #include <cstring>
 #include <list>
+#include <mutex>
 #include <vector>
 
 #include "backend_d3d9/D3D9Backend.h"
@@ -22,8 +23,9 @@ std::vector<DeclarationCacheEntry> VertexDeclarationCache QV_STARTUP(kRowVertexD
 
 namespace {
 
-bool s_vertexHandlersRegistered = false;
-bool s_indexHandlersRegistered = false;
+// Loader threads create buffers too: the first creations may race.
+std::once_flag s_vertexHandlersRegistered;
+std::once_flag s_indexHandlersRegistered;
 
 struct Declaration {
   IDirect3DVertexDeclaration9* declaration;
@@ -67,6 +69,12 @@ Declaration BuildVertexDeclaration(const G::VertexFormat& format) {
   return {declaration, offset};
 }
 
+bool HasColor(const G::VertexFormat& format) {
+  for (const G::VertexElement& element : format)
+    if (element.use == G::kUseColor) return true;
+  return false;
+}
+
 bool SameFormat(const G::VertexFormat& a, const G::VertexFormat& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
@@ -95,14 +103,20 @@ UINT BufferBytes(const G::VertexBufferRecord* record) {
 }
 UINT BufferBytes(const G::IndexBufferRecord* record) { return static_cast<UINT>(record->indexCount) * 2; }
 
-// Fills a re-made buffer with what it held before the reset.
+// Puts a dynamic buffer's system-memory copy into its API buffer, whole:
+// the old contents may go.
 template <class Buffer>
 void Refill(Buffer* buffer, const std::vector<unsigned char>& contents) {
   void* data = nullptr;
-  if (contents.empty() || FAILED(buffer->Lock(0, 0, &data, 0)) || !data) return;
+  if (contents.empty() || FAILED(buffer->Lock(0, 0, &data, D3DLOCK_DISCARD)) || !data) return;
   std::memcpy(data, contents.data(), contents.size());
   buffer->Unlock();
 }
+
+// A default-pool buffer made while the device is lost would keep every
+// Reset failing (the lost handlers have already run): such a record gets
+// its API buffer from the restore handler instead.
+bool DeferDefaultPool(bool dynamic) { return dynamic && G::IsDeviceLost(); }
 
 // Makes the dynamic buffers the reset let go of again, with their contents.
 template <class Record>
@@ -115,20 +129,24 @@ void RemakeDynamicBuffers(const std::list<Record*>& records) {
   }
 }
 
-// Both locks: the whole buffer, discarding only for a dynamic one. Null
-// without a record (logged), without an API buffer or when the lock fails.
+// Both locks: the whole buffer. A dynamic buffer hands out its copy in
+// system memory (a write-only default-pool buffer is never read, and the
+// copy is there while the device is lost), which the unlock puts into the
+// API buffer, discarding what it held. Null without a record (logged); for
+// a static buffer also without an API buffer or when the API lock fails.
 template <class Record>
-void* LockApiBuffer(Record* record, bool discard, const char* missing) {
+void* LockApiBuffer(Record* record, const char* missing) {
   if (!record) {
     ErrorLog << missing;
     WriteCallStack(ErrorLog, "  -call made from:\n");
     return nullptr;
   }
   CriticalSectionLock hold(g_graphicsLock);
-  if (!record->api || !record->api->buffer) return nullptr;
-  DWORD flags = record->dynamic && discard ? D3DLOCK_DISCARD : 0;
+  if (!record->api) return nullptr;
+  if (record->dynamic) return record->api->contents.empty() ? nullptr : record->api->contents.data();
+  if (!record->api->buffer) return nullptr;
   void* data = nullptr;
-  return SUCCEEDED(record->api->buffer->Lock(0, 0, &data, flags)) ? data : nullptr;
+  return SUCCEEDED(record->api->buffer->Lock(0, 0, &data, 0)) ? data : nullptr;
 }
 
 // Both buffers' Set: without an API buffer it is refused, never written
@@ -147,16 +165,14 @@ bool CheckBufferToSet(const Record* record, const char* missing, const char* unw
   return true;
 }
 
-// A dynamic buffer keeps a copy of what it holds for after a reset.
 template <class Record>
-void UnlockApiBuffer(Record* record, const void* data) {
+void UnlockApiBuffer(Record* record) {
   CriticalSectionLock hold(g_graphicsLock);
   if (!record || !record->api || !record->api->buffer) return;
-  if (record->dynamic) {
-    const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    record->api->contents.assign(bytes, bytes + BufferBytes(record));
-  }
-  record->api->buffer->Unlock();
+  if (record->dynamic)
+    Refill(record->api->buffer, record->api->contents);
+  else
+    record->api->buffer->Unlock();
 }
 
 // Default-pool buffers must be gone before the device can be reset; the
@@ -189,18 +205,18 @@ void ReleaseDeclarationCache() {
 }
 
 void RegisterVertexHandlers() {
-  if (s_vertexHandlersRegistered) return;
-  s_vertexHandlersRegistered = true;
-  G::RegisterDeviceLostCallback(&HandleVertexBuffersLost);
-  G::RegisterDeviceRestoredCallback(&HandleVertexBuffersRestored);
-  G::RegisterShutdownCallback(&ReleaseDeclarationCache);
+  std::call_once(s_vertexHandlersRegistered, [] {
+    G::RegisterDeviceLostCallback(&HandleVertexBuffersLost);
+    G::RegisterDeviceRestoredCallback(&HandleVertexBuffersRestored);
+    G::RegisterShutdownCallback(&ReleaseDeclarationCache);
+  });
 }
 
 void RegisterIndexHandlers() {
-  if (s_indexHandlersRegistered) return;
-  s_indexHandlersRegistered = true;
-  G::RegisterDeviceLostCallback(&HandleIndexBuffersLost);
-  G::RegisterDeviceRestoredCallback(&HandleIndexBuffersRestored);
+  std::call_once(s_indexHandlersRegistered, [] {
+    G::RegisterDeviceLostCallback(&HandleIndexBuffersLost);
+    G::RegisterDeviceRestoredCallback(&HandleIndexBuffersRestored);
+  });
 }
 
 void ForgetVertexBuffer(const G::VertexBufferRecord* record) {
@@ -210,10 +226,12 @@ void ForgetVertexBuffer(const G::VertexBufferRecord* record) {
 
 }  // namespace
 
-void SetCurrentDeclaration(IDirect3DVertexDeclaration9* declaration, int vertexSize) {
+void SetCurrentDeclaration(IDirect3DVertexDeclaration9* declaration, int vertexSize, bool hasColor) {
   g_d3d.device->SetVertexDeclaration(declaration);
   g_d3d.declaration = declaration;
   g_d3d.declarationVertexSize = vertexSize;
+  g_d3d.declarationHasColor = hasColor;
+  UploadVertexColorFloor();
 }
 
 }  // namespace DXG
@@ -227,14 +245,14 @@ void SetVertexFormat(const VertexFormat& format) {
   if (!g_d3d.device) return;
   for (const DXG::DeclarationCacheEntry& entry : DXG::VertexDeclarationCache) {
     if (DXG::SameFormat(entry.format, format)) {
-      DXG::SetCurrentDeclaration(entry.declaration, entry.vertexSize);
+      DXG::SetCurrentDeclaration(entry.declaration, entry.vertexSize, DXG::HasColor(format));
       return;
     }
   }
   DXG::Declaration made = DXG::BuildVertexDeclaration(format);
   if (!made.declaration) return;
   DXG::VertexDeclarationCache.push_back({format, made.declaration, made.vertexSize});
-  DXG::SetCurrentDeclaration(made.declaration, made.vertexSize);
+  DXG::SetCurrentDeclaration(made.declaration, made.vertexSize, DXG::HasColor(format));
 }
 
 // ---- Vertex buffers --------------------------------------------------------
@@ -253,17 +271,20 @@ bool VertexBuffer::Create(int vertexCount, const VertexFormat& format, int verte
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DVertexBuffer9* buffer = nullptr;
   UINT bytes = static_cast<UINT>(vertexCount) * static_cast<UINT>(vertexSize);
-  HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
-  if (FAILED(result) || !buffer) {
-    ErrorLog << "Failed to create vertex buffer";
-    if (result == D3DERR_OUTOFVIDEOMEMORY) ErrorLog << " (out of video memory)";
-    if (result == E_OUTOFMEMORY) ErrorLog << " (not enough system memory)";
-    WriteCallStack(ErrorLog, "\n  -call made from:\n");
-    return false;
+  if (!DXG::DeferDefaultPool(dynamic)) {
+    HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
+    if (FAILED(result) || !buffer) {
+      ErrorLog << "Failed to create vertex buffer";
+      if (result == D3DERR_OUTOFVIDEOMEMORY) ErrorLog << " (out of video memory)";
+      if (result == E_OUTOFMEMORY) ErrorLog << " (not enough system memory)";
+      WriteCallStack(ErrorLog, "\n  -call made from:\n");
+      return false;
+    }
   }
   VertexBufferRecord* r = NewRecord(vertexCount, format, vertexSize, dynamic, writeOnly);
   r->api = new2(SVB_API_Data, SVB_API_Data());
   r->api->buffer = buffer;
+  if (dynamic) r->api->contents.assign(bytes, 0);
   DXG::Declaration declaration = DXG::BuildVertexDeclaration(format);
   r->api->declaration = declaration.declaration;
   r->api->declarationVertexSize = declaration.vertexSize;
@@ -282,7 +303,8 @@ void VertexBuffer::Set() {
     return;
   CriticalSectionLock hold(g_graphicsLock);
   g_d3d.device->SetStreamSource(0, record_->api->buffer, 0, static_cast<UINT>(record_->vertexSize));
-  DXG::SetCurrentDeclaration(record_->api->declaration, record_->api->declarationVertexSize);
+  DXG::SetCurrentDeclaration(record_->api->declaration, record_->api->declarationVertexSize,
+                             DXG::HasColor(record_->format));
   g_d3d.vertexBuffers[0] = record_;
 }
 
@@ -303,13 +325,15 @@ void UnsetVertexBuffer() {
   g_d3d.vertexBuffers[0] = nullptr;
 }
 
-VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool discard) : buffer_(&buffer) {
-  data_ = DXG::LockApiBuffer(buffer.Record(), discard, "Warning: attempt to lock a non-allocated vertex buffer.\n");
+// Discard changes nothing here: a static buffer's old contents stay, and a
+// dynamic one's unlock always discards (it rewrites the whole buffer).
+VertexBufferLock::VertexBufferLock(VertexBuffer& buffer, bool /*discard*/) : buffer_(&buffer) {
+  data_ = DXG::LockApiBuffer(buffer.Record(), "Warning: attempt to lock a non-allocated vertex buffer.\n");
 }
 
 VertexBufferLock::~VertexBufferLock() {
   if (!data_) return;
-  DXG::UnlockApiBuffer(buffer_->Record(), data_);
+  DXG::UnlockApiBuffer(buffer_->Record());
   data_ = nullptr;
 }
 
@@ -322,15 +346,19 @@ bool IndexBuffer::Create(unsigned short indexCount, bool dynamic, bool writeOnly
   if (!g_d3d.device) return false;
   CriticalSectionLock hold(g_graphicsLock);
   IDirect3DIndexBuffer9* buffer = nullptr;
-  HRESULT result = DXG::CreateBufferObject(static_cast<UINT>(indexCount) * 2, dynamic, writeOnly, &buffer);
-  if (FAILED(result) || !buffer) {
-    ErrorLog << "Failed to create index buffer.\n";
-    WriteCallStack(ErrorLog, "  -call stack:\n");
-    return false;
+  const UINT bytes = static_cast<UINT>(indexCount) * 2;
+  if (!DXG::DeferDefaultPool(dynamic)) {
+    HRESULT result = DXG::CreateBufferObject(bytes, dynamic, writeOnly, &buffer);
+    if (FAILED(result) || !buffer) {
+      ErrorLog << "Failed to create index buffer.\n";
+      WriteCallStack(ErrorLog, "  -call stack:\n");
+      return false;
+    }
   }
   IndexBufferRecord* r = NewRecord(indexCount, dynamic, writeOnly);
   r->api = new2(SIB_API_Data, SIB_API_Data());
   r->api->buffer = buffer;
+  if (dynamic) r->api->contents.assign(bytes, 0);
   return true;
 }
 
@@ -359,13 +387,13 @@ void UnsetIndexBuffer() {
   g_d3d.indexBuffer = nullptr;
 }
 
-IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool discard) : buffer_(&buffer) {
-  data_ = DXG::LockApiBuffer(buffer.Record(), discard, "Warning: attempt to lock a non-allocated index buffer.\n");
+IndexBufferLock::IndexBufferLock(IndexBuffer& buffer, bool /*discard*/) : buffer_(&buffer) {
+  data_ = DXG::LockApiBuffer(buffer.Record(), "Warning: attempt to lock a non-allocated index buffer.\n");
 }
 
 IndexBufferLock::~IndexBufferLock() {
   if (!data_) return;
-  DXG::UnlockApiBuffer(buffer_->Record(), data_);
+  DXG::UnlockApiBuffer(buffer_->Record());
   data_ = nullptr;
 }
 

@@ -41,8 +41,8 @@ struct SVB_API_Data {
   IDirect3DVertexBuffer9* buffer = nullptr;
   IDirect3DVertexDeclaration9* declaration = nullptr;
   int declarationVertexSize = 0;
-  // Dynamic buffers only: what the buffer holds, for making it again after
-  // a reset.
+  // Dynamic buffers only: what the buffer holds. Locks hand it out; the
+  // unlock, and the restore after a reset, put it into the API buffer.
   std::vector<unsigned char> contents;
 };
 
@@ -101,6 +101,7 @@ struct BackendState {
   G::IndexBufferRecord* indexBuffer = nullptr;
   IDirect3DVertexDeclaration9* declaration = nullptr;
   int declarationVertexSize = 0;
+  bool declarationHasColor = false;
 };
 
 extern BackendState g_d3d;
@@ -143,8 +144,11 @@ struct DeclarationCacheEntry {
 };
 extern std::vector<DeclarationCacheEntry> VertexDeclarationCache;
 
-// Makes the vertex declaration current for the draws.
-void SetCurrentDeclaration(IDirect3DVertexDeclaration9* declaration, int vertexSize);
+// Makes the vertex declaration current for the draws; `hasColor` tells
+// whether its vertices carry a colour.
+void SetCurrentDeclaration(IDirect3DVertexDeclaration9* declaration, int vertexSize, bool hasColor);
+// Sets the current shader's "VertexColorFloor" for the current declaration.
+void UploadVertexColorFloor();
 
 template <class T>
 void ReleaseCom(T*& object) {

@@ -63,12 +63,17 @@ void HandleTargetsLost() {
   g_d3d.renderTextureBound = false;
 }
 
+bool CreateDrawer(G::RenderTextureRecord* record);
+
+// Targets made while the device was lost have neither their drawing object
+// nor their texture yet: both are made here.
 void HandleTargetsRestored() {
   for (G::RenderTextureRecord* record : G::g_renderTextureRecords) {
     G::SRendTex_API_Data* api = record->api;
     if (!api) continue;
     if (api->renderToSurface) api->renderToSurface->OnResetDevice();
     if (api->renderToEnvMap) api->renderToEnvMap->OnResetDevice();
+    if (!api->renderToSurface && !api->renderToEnvMap && !CreateDrawer(record)) continue;
     if (!api->texture && !api->cube) CreateTargetTexture(record);
   }
 }
@@ -144,6 +149,10 @@ bool RenderTexture::Create(int width, int height, bool cube, bool stencil) {
   if (cube && width != height) {
     ErrorLog << "RenderTexture::Create: Cube maps must have the same width as height.\n";
     made = false;
+  } else if (G::IsDeviceLost()) {
+    // A default-pool target made now would keep every Reset failing (the
+    // lost handlers have already run): the restore handler makes it.
+    made = true;
   } else {
     made = DXG::CreateDrawer(record_);
     if (made && FAILED(DXG::CreateTargetTexture(record_))) {

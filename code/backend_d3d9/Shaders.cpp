@@ -15,9 +15,10 @@
 
 namespace {
 
-// The constants filled at every Shader::Set, in upload order. Each one is
-// set so that a program applies it as mul(matrix, column vector), like the
-// projection the others end in.
+// The constants filled at every Shader::Set, in upload order. Each one but
+// ViewMatrix is set so that a program applies it as mul(matrix, column
+// vector), like the projection the others end in; ViewMatrix goes up
+// transposed and applies from the right, as mul(row vector, ViewMatrix).
 enum NamedMatrix {
   kModelViewProjection,
   kViewProjection,
@@ -33,6 +34,12 @@ const char* const kNamedMatrixNames[kNamedMatrixCount] = {
     "ViewMatrix",                "ProjectionMatrix",     "WorldRotMatrix[0]",
 };
 
+// A vertex program's input that the declaration lacks reads undefined
+// values, where OpenGL reads its current colour (white). Programs that read
+// a vertex colour take max(colour, VertexColorFloor): the floor is white
+// while the current vertices have no colour and zero while they have one.
+const char kVertexColorFloor[] = "VertexColorFloor";
+
 }  // namespace
 
 namespace G {
@@ -47,6 +54,7 @@ struct SShaderApiData {
     ID3DXConstantTable* table = nullptr;
     D3DXHANDLE handle = nullptr;
   } named[kNamedMatrixCount];
+  Named colorFloor;
 };
 
 }  // namespace G
@@ -173,6 +181,9 @@ void LookUpShaderMatrices(G::SShaderApiData* api) {
     named.found = FindShaderConstant(kNamedMatrixNames[i], api->vertexConstants, api->fragmentConstants,
                                      &named.table, &named.handle);
   }
+  G::SShaderApiData::Named& floor = api->colorFloor;
+  floor.found = FindShaderConstant(kVertexColorFloor, api->vertexConstants, api->fragmentConstants, &floor.table,
+                                   &floor.handle);
   s_warnOnMissingConstant = true;
 }
 
@@ -186,7 +197,8 @@ Matrix4 Product(const Matrix4& a, const Matrix4& b) {
 
 // World and view are column-vector matrices, the projection is in the
 // row-vector form: the products below are row-vector forms, uploaded
-// transposed; the column-vector ones go up as they are.
+// transposed; the world goes up as it is. ModelViewMatrix is the row-vector
+// form of V x W: W x V would apply the view before the world.
 void UploadShaderMatrices() {
   if (!s_currentShader) return;
   G::SShaderApiData* api = s_currentShader->ApiData();
@@ -202,7 +214,7 @@ void UploadShaderMatrices() {
       P,
       W,
   };
-  const bool transposed[kNamedMatrixCount] = {true, true, true, false, false, true, false};
+  const bool transposed[kNamedMatrixCount] = {true, true, true, false, true, true, false};
   for (int i = 0; i < kNamedMatrixCount; ++i) {
     const G::SShaderApiData::Named& named = api->named[i];
     if (!named.found) continue;
@@ -212,9 +224,21 @@ void UploadShaderMatrices() {
     else
       named.table->SetMatrix(g_d3d.device, named.handle, &m);
   }
+  UploadVertexColorFloor();
 }
 
 }  // namespace
+
+// Constants are the device's, not the shader's: set again whenever the
+// shader or the vertex declaration changes.
+void UploadVertexColorFloor() {
+  if (!s_currentShader || !g_d3d.device) return;
+  const G::SShaderApiData::Named& floor = s_currentShader->ApiData()->colorFloor;
+  if (!floor.found) return;
+  const float level = g_d3d.declarationHasColor ? 0.0f : 1.0f;
+  const float values[4] = {level, level, level, level};
+  floor.table->SetFloatArray(g_d3d.device, floor.handle, values, 4);
+}
 
 }  // namespace DXG
 
@@ -242,6 +266,7 @@ void Shader::Release() {
   DXG::ReleaseCom(api_->vertexShader);
   DXG::ReleaseCom(api_->pixelShader);
   for (SShaderApiData::Named& named : api_->named) named = SShaderApiData::Named();
+  api_->colorFloor = SShaderApiData::Named();
   loaded_ = false;
 }
 

@@ -209,6 +209,54 @@ TEST_F(BufferTest, DiscardOnAStaticBufferKeepsItsContents) {
   EXPECT_EQ(data[3].color, 0xFF00FF00u);
 }
 
+// A write-only default-pool buffer is never read back: its locks hand out
+// a copy in system memory, which each unlock puts into the buffer whole.
+TEST_F(BufferTest, DynamicBuffersAreWrittenThroughACopyInSystemMemory) {
+  G::VertexBuffer vertices;
+  ASSERT_TRUE(vertices.Create(4, kColored, 16, true, true));
+  G::IndexBuffer indices;
+  ASSERT_TRUE(indices.Create(6, true, true));
+  Fill(indices, {0, 1, 2, 0, 2, 3});
+  {
+    G::IndexBufferLock lock(indices, true);
+    void* data = nullptr;
+    ASSERT_TRUE(lock.GetData(&data));
+    EXPECT_EQ(data, indices.Record()->api->contents.data());
+  }
+  {
+    G::VertexBufferLock lock(vertices, true);
+    void* data = nullptr;
+    ASSERT_TRUE(lock.GetData(&data));
+    EXPECT_EQ(data, vertices.Record()->api->contents.data());
+    const std::vector<ColoredVertex> quad = Quad(10, 10, 60, 60, 0xFFFF0000);
+    std::memcpy(data, quad.data(), quad.size() * sizeof(ColoredVertex));
+  }
+  auto draw = [&] {
+    Begin2D();
+    vertices.Set();
+    indices.Set();
+    G::RenderIndTris(2);
+    Image image = FinishFrame();
+    DXG::EndFrame1();
+    return image;
+  };
+  Image image = draw();
+  EXPECT_TRUE(PixelIs(image, 30, 30, 0xFF0000));
+  EXPECT_TRUE(PixelIs(image, 70, 30, 0x000000));
+  {
+    // Only the colours are written: the positions stay, discard or not.
+    G::VertexBufferLock lock(vertices, true);
+    ColoredVertex* v = nullptr;
+    ASSERT_TRUE(lock.GetData(reinterpret_cast<void**>(&v)));
+    EXPECT_EQ(v[2].x, 60.0f);
+    EXPECT_EQ(v[3].color, 0xFFFF0000u);
+    for (int i = 0; i < 4; ++i) v[i].color = 0xFF00FF00;
+  }
+  image = draw();
+  EXPECT_TRUE(PixelIs(image, 30, 30, 0x00FF00));
+  EXPECT_TRUE(PixelIs(image, 70, 30, 0x000000));
+}
+
 TEST_F(BufferTest, DrawsFromTheCurrentBuffers) {
   G::VertexBuffer triangles, lines, points, quad;
   std::vector<ColoredVertex> list = {{0, 0, 0, 0xFF0000FF}, {8, 0, 0, 0xFF0000FF}, {0, 8, 0, 0xFF0000FF}};

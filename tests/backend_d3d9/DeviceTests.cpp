@@ -247,44 +247,33 @@ TEST_F(DeviceLossTest, ResetFailuresEndTheProgramOnlyForDriverErrorsAndMemory) {
   EXPECT_EQ(s_restoredCalls, 0);
 }
 
-// Default-pool resources must be let go before a reset: the device refuses
-// to reset while any is alive. Each kind is drawn again afterwards.
-TEST_F(DeviceLossTest, EveryKindOfResourceDrawsAgainAfterAReset) {
-  G::VertexFormat format = {{G::kFloat3, G::kUsePosition}, {G::kPackedColor, G::kUseColor}};
+// The resources of the loss tests: a red quad from dynamic buffers, a green
+// texture and a render target cleared to blue, drawn side by side.
+class ResourceLossTest : public DeviceLossTest {
+ protected:
   struct Vertex {
     float x, y, z;
     unsigned color;
   };
-  G::VertexBuffer vertices;
-  ASSERT_TRUE(vertices.Create(4, format, 16, true, true));
-  {
-    G::VertexBufferLock lock(vertices, true);
-    Vertex* v = nullptr;
-    ASSERT_TRUE(lock.GetData(reinterpret_cast<void**>(&v)));
-    const Vertex quad[4] = {
-        {10, 10, 0, 0xFFFF0000}, {60, 10, 0, 0xFFFF0000}, {60, 60, 0, 0xFFFF0000}, {10, 60, 0, 0xFFFF0000}};
-    std::copy(quad, quad + 4, v);
-  }
-  G::IndexBuffer indices;
-  ASSERT_TRUE(indices.Create(6, true, true));
-  {
+  static void MakeBuffers(G::VertexBuffer& vertices, G::IndexBuffer& indices) {
+    const G::VertexFormat format = {{G::kFloat3, G::kUsePosition}, {G::kPackedColor, G::kUseColor}};
+    ASSERT_TRUE(vertices.Create(4, format, 16, true, true));
+    {
+      G::VertexBufferLock lock(vertices, true);
+      Vertex* v = nullptr;
+      ASSERT_TRUE(lock.GetData(reinterpret_cast<void**>(&v)));
+      const Vertex quad[4] = {
+          {10, 10, 0, 0xFFFF0000}, {60, 10, 0, 0xFFFF0000}, {60, 60, 0, 0xFFFF0000}, {10, 60, 0, 0xFFFF0000}};
+      std::copy(quad, quad + 4, v);
+    }
+    ASSERT_TRUE(indices.Create(6, true, true));
     G::IndexBufferLock lock(indices, true);
     unsigned short* i = nullptr;
     ASSERT_TRUE(lock.GetData(reinterpret_cast<void**>(&i)));
     const unsigned short list[6] = {0, 1, 2, 0, 2, 3};
     std::copy(list, list + 6, i);
   }
-  G::Texture texture;
-  ASSERT_TRUE(texture.Create(8, 8, G::kTextureRGBA, 1, false));
-  {
-    G::TextureLock lock(&texture, false, true);
-    for (int y = 0; y < 8; ++y)
-      for (int x = 0; x < 8; ++x) lock.SetPixel(x, y, 0xFF00FF00);
-  }
-  G::RenderTexture target;
-  ASSERT_TRUE(target.Create(64, 64, false));
-
-  auto drawScene = [&] {
+  void DrawScene(G::VertexBuffer& vertices, G::IndexBuffer& indices, G::Texture& texture, G::RenderTexture& target) {
     G::RenderTargetDesc desc;
     ASSERT_TRUE(target.BeginRender(desc));
     G::Clear(0xFF0000FF, true, true, false, 0);
@@ -303,8 +292,26 @@ TEST_F(DeviceLossTest, EveryKindOfResourceDrawsAgainAfterAReset) {
     EXPECT_TRUE(PixelIs(image, 103, 13, 0x00FF00));
     EXPECT_TRUE(PixelIs(image, 230, 40, 0x0000FF));
     DXG::EndFrame1();
-  };
-  drawScene();
+  }
+  static void MakeTexture(G::Texture& texture) {
+    ASSERT_TRUE(texture.Create(8, 8, G::kTextureRGBA, 1, false));
+    G::TextureLock lock(&texture, false, true);
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x) lock.SetPixel(x, y, 0xFF00FF00);
+  }
+};
+
+// Default-pool resources must be let go before a reset: the device refuses
+// to reset while any is alive. Each kind is drawn again afterwards.
+TEST_F(ResourceLossTest, EveryKindOfResourceDrawsAgainAfterAReset) {
+  G::VertexBuffer vertices;
+  G::IndexBuffer indices;
+  MakeBuffers(vertices, indices);
+  G::Texture texture;
+  MakeTexture(texture);
+  G::RenderTexture target;
+  ASSERT_TRUE(target.Create(64, 64, false));
+  DrawScene(vertices, indices, texture, target);
 
   ResultHookScope hook(Scripted());
   level = D3DERR_DEVICENOTRESET;
@@ -312,7 +319,43 @@ TEST_F(DeviceLossTest, EveryKindOfResourceDrawsAgainAfterAReset) {
   DXG::EndFrame0();
   EXPECT_EQ(s_restoredCalls, 1);
   level = D3D_OK;
-  drawScene();
+  DrawScene(vertices, indices, texture, target);
+}
+
+// Made after the lost handlers ran, a default-pool object would keep every
+// reset failing: such resources are records only until the reset.
+TEST_F(ResourceLossTest, ResourcesMadeWhileTheDeviceIsLostAreMadeAtTheReset) {
+  ResultHookScope hook(Scripted());
+  level = D3DERR_DEVICELOST;
+  EXPECT_FALSE(DXG::BeginFrame(0, true, true));
+  ASSERT_TRUE(G::IsDeviceLost());
+
+  G::VertexBuffer vertices;
+  G::IndexBuffer indices;
+  MakeBuffers(vertices, indices);
+  EXPECT_EQ(vertices.Record()->api->buffer, nullptr);
+  EXPECT_EQ(indices.Record()->api->buffer, nullptr);
+  G::Texture texture;
+  MakeTexture(texture);
+  G::RenderTexture target, cube;
+  ASSERT_TRUE(target.Create(64, 64, false));
+  ASSERT_TRUE(cube.Create(32, 32, true));
+  EXPECT_EQ(target.Record()->api->texture, nullptr);
+  EXPECT_EQ(target.Record()->api->renderToSurface, nullptr);
+  EXPECT_EQ(cube.Record()->api->cube, nullptr);
+  // The managed pool survives a reset: static buffers are made at once.
+  G::VertexBuffer fixed;
+  ASSERT_TRUE(fixed.Create(4, {{G::kFloat3, G::kUsePosition}}, 12, false, true));
+  EXPECT_NE(fixed.Record()->api->buffer, nullptr);
+
+  level = D3DERR_DEVICENOTRESET;
+  ASSERT_TRUE(DXG::BeginFrame(0, true, true)) << "the device resets with no default-pool resource alive";
+  DXG::EndFrame0();
+  EXPECT_FALSE(G::IsDeviceLost());
+  EXPECT_NE(cube.Record()->api->cube, nullptr);
+  EXPECT_NE(cube.Record()->api->renderToEnvMap, nullptr);
+  level = D3D_OK;
+  DrawScene(vertices, indices, texture, target);
 }
 
 // ---- Statistics ------------------------------------------------------------

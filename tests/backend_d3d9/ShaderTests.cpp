@@ -5,6 +5,8 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "D3D9TestSupport.h"
 #include "graphics/DeviceCallbacks.h"
@@ -130,8 +132,9 @@ TEST_F(ShaderTest, EveryNamedMatrixPlacesTheSceneAsFixedFunctionDoes) {
       {"mvp", kMvpDeclaration, kMvpPosition},
       {"vp", "float4x4 ViewProjectionMatrix; float4x4 ModelMatrix;",
        "mul(ViewProjectionMatrix, mul(ModelMatrix, float4(p, 1)))"},
+      // The view goes up transposed: it applies from the right.
       {"split", "float4x4 ProjectionMatrix; float4x4 ViewMatrix; float4x4 ModelMatrix;",
-       "mul(ProjectionMatrix, mul(ViewMatrix, mul(ModelMatrix, float4(p, 1))))"},
+       "mul(ProjectionMatrix, mul(mul(ModelMatrix, float4(p, 1)), ViewMatrix))"},
       {"modelview", "float4x4 ProjectionMatrix; float4x4 ModelViewMatrix;",
        "mul(ProjectionMatrix, mul(ModelViewMatrix, float4(p, 1)))"},
       {"worldrot", "float4x4 ViewProjectionMatrix; float4x4 WorldRotMatrix[2];",
@@ -489,6 +492,87 @@ TEST_F(ProgramShaderTest, TheItemShaderLightsTexturedModels) {
   Check(image, 80, 120, 0xC08040);
   Check(image, 230, 120, 0x563A1C);  // 0.45 of each channel
   Check(image, 160, 120, 0x000000);
+}
+
+// Item chunks come with a vertex colour or a texture coordinate, drawn
+// with the one shader: coloured chunks take their colours, the others are
+// lit white (the texture shows), whichever was drawn before.
+TEST_F(ProgramShaderTest, TheItemShaderColoursEachChunkByItsOwnVertices) {
+  struct ColoredModelVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    unsigned color;
+  };
+  struct TexturedModelVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    float u, v;
+  };
+  const G::VertexFormat coloredFormat = {
+      {G::kFloat3, G::kUsePosition}, {G::kFloat3, G::kUseNormal}, {G::kPackedColor, G::kUseColor}};
+  const G::VertexFormat texturedFormat = {
+      {G::kFloat3, G::kUsePosition}, {G::kFloat3, G::kUseNormal}, {G::kFloat2, G::kUseTexCoord}};
+  const float lit[3] = {0.30305f, -0.50508f, 0.80812f};
+  const float away[3] = {0, 0, -1};
+  // Two triangles over the rectangle, in the order the draws want.
+  auto corners = [](float x0, float y0, float x1, float y1) {
+    return std::vector<std::pair<float, float>>{{x0, y0}, {x1, y0}, {x0, y1}, {x0, y1}, {x1, y0}, {x1, y1}};
+  };
+  // Top: a lit and a turned-away coloured quad. Bottom: two lit textured
+  // quads, drawn before and after the coloured ones.
+  G::VertexBuffer colored, textured;
+  ASSERT_TRUE(colored.Create(12, coloredFormat, 28, false, true));
+  {
+    G::VertexBufferLock lock(colored, false);
+    ColoredModelVertex* v = nullptr;
+    ASSERT_TRUE(lock.GetData(reinterpret_cast<void**>(&v)));
+    int n = 0;
+    for (int side = 0; side < 2; ++side) {
+      const float* normal = side == 0 ? lit : away;
+      for (const auto& corner : corners(side == 0 ? 20 : 170, 20, side == 0 ? 140 : 290, 100))
+        v[n++] = {corner.first, corner.second, 0, normal[0], normal[1], normal[2], 0xFF4080C0};
+    }
+  }
+  ASSERT_TRUE(textured.Create(12, texturedFormat, 32, false, true));
+  {
+    G::VertexBufferLock lock(textured, false);
+    TexturedModelVertex* v = nullptr;
+    ASSERT_TRUE(lock.GetData(reinterpret_cast<void**>(&v)));
+    int n = 0;
+    for (float x0 : {20.0f, 170.0f})
+      for (const auto& corner : corners(x0, 140, x0 + 120, 220))
+        v[n++] = {corner.first, corner.second, 0, lit[0], lit[1], lit[2], 0.5f, 0.5f};
+  }
+  G::Texture skin;
+  ASSERT_TRUE(skin.Create(4, 4, G::kTextureRGBA, 1, false));
+  {
+    G::TextureLock lock(&skin, false, true);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 4; ++x) lock.SetPixel(x, y, 0xFFC08040);
+  }
+  G::Shader shader;
+  ASSERT_TRUE(shader.Load("data\\shaders\\simple", ""));
+
+  BeginClearedFrame(0xFF000000);
+  G::Set2DMode(0, 0, kBackBufferWidth, kBackBufferHeight);
+  G::SetCullMode(G::kCullNone);
+  shader.Set();
+  textured.Set();
+  skin.Set(0);
+  G::RenderTris(2, 0);
+  colored.Set();
+  G::UnsetTexture(0);
+  G::RenderTris(4, 0);
+  textured.Set();
+  skin.Set(0);
+  G::RenderTris(2, 6);
+  EndFrame();
+  G::UnbindShader();
+  Image image = ReadBackBuffer();
+  Check(image, 80, 60, 0x4080C0);
+  Check(image, 230, 60, 0x1D3A56);  // 0.45 of each channel
+  Check(image, 80, 180, 0xC08040);
+  Check(image, 230, 180, 0xC08040);
 }
 
 }  // namespace

@@ -195,6 +195,67 @@ TEST_F(TextureTest, TheTypeChoosesTheTexelFormat) {
   }
 }
 
+// Texts whose call stack follows a heading: the heading, then nothing but
+// stack lines up to the closing "\n".
+void ExpectMessageWithStack(const std::string& text, const std::string& head) {
+  ASSERT_EQ(text.substr(0, head.size()), head) << text;
+  EXPECT_EQ(MaskCallStacks(text.substr(head.size())), "\n") << text;
+}
+
+// A 16-bit greyscale (L16) image in the DDS layout, which D3DX recognises
+// by its contents whatever the file is called.
+void WriteGrey16Image(const std::string& path, int width, int height, unsigned short level) {
+  std::string out = "DDS ";
+  auto put32 = [&out](unsigned v) {
+    for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((v >> shift) & 0xFF);
+  };
+  put32(124);                        // header size
+  put32(0x1 | 0x2 | 0x4 | 0x1000);   // caps, height, width, pixel format
+  put32(static_cast<unsigned>(height));
+  put32(static_cast<unsigned>(width));
+  put32(static_cast<unsigned>(width) * 2);  // pitch
+  put32(0);                          // depth
+  put32(0);                          // mipmap count
+  for (int i = 0; i < 11; ++i) put32(0);
+  put32(32);                         // pixel format size
+  put32(0x20000);                    // luminance
+  put32(0);                          // no four-character code
+  put32(16);                         // bits
+  put32(0xFFFF);                     // luminance mask
+  put32(0);
+  put32(0);
+  put32(0);                          // no alpha
+  put32(0x1000);                     // a texture
+  for (int i = 0; i < 4; ++i) put32(0);
+  for (int i = 0; i < width * height; ++i) {
+    out += static_cast<char>(level & 0xFF);
+    out += static_cast<char>(level >> 8);
+  }
+  WriteFileBytes(path, out);
+}
+
+// The file's format decides the type; a format outside the known ones is
+// logged and counts as RGBA. A type without a texel format is logged and
+// loads in the file's own format.
+TEST_F(TextureTest, FormatsAndTypesWithoutAMatchAreLogged) {
+  WriteGrey16Image("grey16.img", 8, 8, 0x8000);
+  {
+    G::Texture texture;
+    LogTail log;
+    ASSERT_TRUE(texture.Load("grey16.img", G::kTextureRGBA, false, false));
+    ExpectMessageWithStack(log.Text(), "Internal DXG Error: unable to deduce texture type from d3d format\n  -stack:");
+    EXPECT_EQ(texture.Record()->type, G::kTextureRGBA);
+    EXPECT_EQ(texture.Record()->api->format, D3DFMT_L16);
+  }
+  WriteBmp24("rgb.bmp", 8, 8, Plain(8, 8, 0xFF808080));
+  G::Texture texture;
+  LogTail log;
+  EXPECT_TRUE(texture.Load("rgb.bmp", G::kTextureCube, false, false));
+  EXPECT_EQ(MaskCallStacks(log.Text()),
+            "Internal DXG error: Unable to find compatible format in CalcFormatFromType.\n  -call stack:\n\n");
+  EXPECT_EQ(texture.Record()->type, G::kTextureRGB);
+}
+
 // With 16-bit colour, loading asks the device; creating does not.
 TEST_F(TextureTest, SixteenBitColourFallsBackWhereTheDeviceRefuses) {
   FakeDirect3D fake;
