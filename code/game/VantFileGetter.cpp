@@ -22,6 +22,7 @@ int CloseFile(std::FILE* file) { return std::fclose(file); }
 
 std::atomic<FileWriteCall> s_write{WriteBytes};
 std::atomic<FileCloseCall> s_close{CloseFile};
+std::atomic<FileGetterPause> s_idlePause{nullptr};
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -31,6 +32,8 @@ void SetFileGetterFileCalls(FileWriteCall write, FileCloseCall close) {
   s_write = write ? write : WriteBytes;
   s_close = close ? close : CloseFile;
 }
+
+void SetFileGetterIdlePause(FileGetterPause pause) { s_idlePause = pause; }
 
 FileGetter::FileGetter(const std::string& id, const std::string& dir)
     : thread_(nullptr),
@@ -103,7 +106,12 @@ void FileGetter::Pass() {
     std::vector<char> bytes;
     if (connection_.ReceiveData(bytes)) buffer_.Append(bytes.data(), bytes.size());
   } else if (buffer_.Empty()) {
+    if (s_idlePause.load()) s_idlePause.load()();
     if (!connection_.IsConnected()) {
+      // The receive thread stores a server's last bytes before it marks the
+      // connection closed, and both may have happened since the count above
+      // was read: go round to use them.
+      if (connection_.PendingBytes() > 0) return;
       Fail("Lost connection to file server...\n", "> Lost connection to file server.");
       return;
     }

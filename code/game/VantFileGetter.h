@@ -85,4 +85,10 @@ typedef size_t (*FileWriteCall)(const void* data, size_t size, std::FILE* file);
 typedef int (*FileCloseCall)(std::FILE* file);
 void SetFileGetterFileCalls(FileWriteCall write, FileCloseCall close);
 
+// Called on a getter's thread when it found no received bytes, before it asks
+// whether the connection is still open, so tests can let the server's last
+// bytes and its hang-up both land in that gap. Null: no pause.
+typedef void (*FileGetterPause)();
+void SetFileGetterIdlePause(FileGetterPause pause);
+
 }  // namespace VANT

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "ServiceTestSupport.h"
 #include "StandInSession.h"
@@ -194,6 +196,29 @@ TEST_F(StandInDreams, BlocksThatArriveJustBeforeTheServerHangsUpAreStillUsed) {
   ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
   EXPECT_FALSE(Saw("> Lost connection to file server."));
   EXPECT_EQ(ReadFileBytes(DreamFile("Hasty")), kDream);
+}
+
+// The getter found no bytes and, before it asks whether the connection is
+// still open, looks away long enough for the answer, every block and the
+// server's hang-up to arrive.
+void LookAway() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
+
+TEST_F(StandInDreams, BytesAndAHangUpThatLandWhileTheGetterLooksAwayAreStillUsed) {
+  ForgetDream("Sudden");
+  ServeDream("Sudden", kDream);
+  // The answer comes while the getter looks away after its request.
+  FileScenario("\"pace\": \"glued\", \"fail\": \"close_after_blocks\", \"answer_delay\": 0.1");
+  GameScript(Steps(LoginSteps(), {Send("]q Sudden\n"), Expect("saltmarrows\n")}));
+  VANT::SetFileGetterIdlePause(LookAway);
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Downloading Dream...") && GetTransferList().empty(); }));
+  EXPECT_FALSE(Saw("> Lost connection to file server."));
+  EXPECT_TRUE(Saw("> Dream load succeeded."));
+  EXPECT_EQ(errors.Text(), "");
+  EXPECT_EQ(ReadFileBytes(DreamFile("Sudden")), kDream);
+  // The server had gone: nothing was acknowledged.
+  EXPECT_EQ(FileTranscript(Request("Sudden")), Request("Sudden"));
 }
 
 TEST_F(StandInDreams, AnOverLongLineFromTheFileServerIsDroppedAndLogged) {

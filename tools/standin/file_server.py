@@ -19,6 +19,7 @@ CLIENT_FOLDER/standin/file.json again; all keys are optional:
      "pace": "ack",             "ack": each block after the previous one's PKOK;
                                 "burst": all blocks at once; "glued": the
                                 answer and all blocks in one write
+     "answer_delay": 0.1,       seconds between the request and the answer
      "answer": "...",           the whole answer line instead of the real one
      "total": 123,              the total to announce instead of the file's size
      "fail": "...",             one failure, at block "fail_block" (default 1):
@@ -28,7 +29,8 @@ CLIENT_FOLDER/standin/file.json again; all keys are optional:
         "short_block"             half of that block, then hang up
         "close_after_answer"      hang up right after the answer line
         "close_after_blocks"      hang up right after the last block, without
-                                  waiting for acknowledgements
+                                  waiting for acknowledgements (also with
+                                  "glued": right after that one write)
      "dream_overrides": {"<id>": {...}}   the same keys, for one dream only}
 
 An id without a file is answered "45 No such dream". Failures hang up only
@@ -83,6 +85,7 @@ def serve(server, connection, scenario):
         connection.wait_for_client_close(linger)
         return
 
+    time.sleep(float(options.get("answer_delay", 0)))
     size = int(options.get("block_size", 4096))
     total = int(options.get("total", len(content) if content is not None else 0))
     answer = standin_common.to_bytes(options.get("answer", "44 %d 0 %d\n" % (total, size)))
@@ -93,6 +96,10 @@ def serve(server, connection, scenario):
         blocks = [block_bytes(i, content[i * payload:(i + 1) * payload], size)
                   for i in range((len(content) + payload - 1) // payload)]
         connection.send(answer + b"".join(blocks))
+        if fail == "close_after_blocks":
+            connection.log("closing after the glued answer and blocks")
+            connection.close()
+            return
         connection.wait_for_client_close(linger)
         return
     connection.send(answer)
