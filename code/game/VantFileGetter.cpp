@@ -160,9 +160,11 @@ bool FileGetter::Step() {
     return true;
   }
   if (state == kReceivingBlocks) {
-    // More than the blocks still to come is never a transfer in progress.
+    // A few bytes after the last block do not spoil a complete download;
+    // much more than the blocks still to come is never a transfer in
+    // progress, and would only grow the buffer.
     long long expected = static_cast<long long>(blockCount_ - nextBlock_) * blockSize_;
-    if (static_cast<long long>(buffer_.Size()) > expected) {
+    if (static_cast<long long>(buffer_.Size()) > expected + static_cast<long long>(kMaxBlockSurplusBytes)) {
       Fail("File server sent more data than the transfer announced... aborting.\n", "> FAILED");
       return true;
     }

@@ -198,6 +198,27 @@ TEST_F(StandInDreams, BlocksThatArriveJustBeforeTheServerHangsUpAreStillUsed) {
   EXPECT_EQ(ReadFileBytes(DreamFile("Hasty")), kDream);
 }
 
+// A server that writes a few stray bytes with its last block has still sent
+// the whole file: acknowledged block by block, or all in one write.
+class TrailingBytes : public StandInSession, public testing::WithParamInterface<const char*> {};
+
+TEST_P(TrailingBytes, AfterTheLastBlockDoNotSpoilTheDownload) {
+  const std::string id = std::string("Trailer") + GetParam();
+  ForgetDream(id);
+  ServeDream(id, kDream);
+  FileScenario("\"trailer\": \"\\r\\nOK\\n\", \"pace\": " + JsonText(GetParam()));
+  GameScript(Steps(LoginSteps(), {Send("]q " + id + "\n"), Expect("saltmarrows\n")}));
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Downloading Dream...") && GetTransferList().empty(); }));
+  EXPECT_TRUE(Saw("> Dream load succeeded."));
+  EXPECT_EQ(errors.Text(), "");
+  EXPECT_EQ(ReadFileBytes(DreamFile(id)), kDream);
+  EXPECT_EQ(FileTranscript(Request(id) + kAllAcks), Request(id) + kAllAcks);
+}
+
+INSTANTIATE_TEST_SUITE_P(StandInTrailers, TrailingBytes, testing::Values("ack", "glued"));
+
 // The getter found no bytes and, before it asks whether the connection is
 // still open, looks away long enough for the answer, every block and the
 // server's hang-up to arrive.
