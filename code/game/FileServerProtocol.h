@@ -10,7 +10,8 @@
 // limits only keep a broken or hostile server from costing unbounded memory.
 constexpr int kMaxTransferBlockSize = 1 << 20;
 constexpr int kMaxTransferTotal = 256 << 20;
-// A welcome or answer line longer than this is dropped.
+// A welcome or answer line longer than this is dropped; a welcome is then
+// judged by its first three bytes, an answer is refused.
 constexpr size_t kMaxFileServerLineBytes = 4096;
 // Bytes beyond the blocks still to come that a download tolerates (a stray
 // line after the last block). Kept below one 4096-byte receive, so a server

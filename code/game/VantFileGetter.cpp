@@ -136,21 +136,32 @@ bool FileGetter::Step() {
   int state = state_.load();
   if (state == kAwaitingWelcome || state == kAwaitingAnswer) {
     std::string line;
-    if (!ReadLine(line)) {
+    bool whole = ReadLine(line);
+    if (droppingLine_) {
+      // The rest of a line already judged by its start.
+      if (whole) {
+        droppingLine_ = false;
+        return true;
+      }
+      if (buffer_.Empty()) return false;
+      buffer_.Clear();
+      return true;
+    }
+    if (!whole) {
       if (buffer_.Size() <= kMaxFileServerLineBytes) return false;
       ErrorLog << "Dropped an over-long line from the file server (more than "
                << static_cast<int>(kMaxFileServerLineBytes) << " bytes without a line feed).\n";
+      std::vector<char> start;
+      buffer_.TakeBlock(3, start);
       buffer_.Clear();
       droppingLine_ = true;
-      return true;
-    }
-    if (droppingLine_) {
-      droppingLine_ = false;
+      HandleOverLongLine(std::string(start.begin(), start.end()));
       return true;
     }
     if (line.size() > kMaxFileServerLineBytes) {
       ErrorLog << "Dropped an over-long line from the file server (" << static_cast<int>(line.size())
                << " bytes).\n";
+      HandleOverLongLine(line.substr(0, 3));
       return true;
     }
     if (state == kAwaitingWelcome)
@@ -174,6 +185,16 @@ bool FileGetter::Step() {
     return true;
   }
   return false;
+}
+
+// The line was too long to keep, but the conversation still needs its
+// answer: a welcome is judged by its first three bytes, which are all that
+// matter in one; an answer that long is nothing the getter could use.
+void FileGetter::HandleOverLongLine(const std::string& start) {
+  if (state_.load() == kAwaitingWelcome)
+    HandleWelcome(start);
+  else
+    Fail("Anomolous response recieved to RC request.\n", "> FAILED");
 }
 
 void FileGetter::HandleWelcome(const std::string& line) {

@@ -52,6 +52,7 @@ class FileGetter {
   // and tells whether it could do anything.
   void Pass();
   bool Step();
+  void HandleOverLongLine(const std::string& start);
   void HandleWelcome(const std::string& line);
   void HandleAnswer(const std::string& line);
   void HandleBlock(const std::vector<char>& block);

@@ -242,18 +242,44 @@ TEST_F(StandInDreams, BytesAndAHangUpThatLandWhileTheGetterLooksAwayAreStillUsed
   EXPECT_EQ(FileTranscript(Request("Sudden")), Request("Sudden"));
 }
 
-TEST_F(StandInDreams, AnOverLongLineFromTheFileServerIsDroppedAndLogged) {
-  ForgetDream("Chatty");
-  ServeDream("Chatty", kDream);
-  FileScenario("\"welcome\": [" + JsonText(std::string(5000, 'x')) + ", " + JsonText("\n10 Welcome\n") + "]");
-  GameScript(Steps(LoginSteps(), {Send("]q Chatty\n"), Expect("saltmarrows\n")}));
+// A welcome too long to keep is dropped and logged, and judged by its first
+// three bytes: the download goes on. Cut before its line feed, or whole.
+struct LongWelcome {
+  const char* label;
+  std::string pieces;  // the stand-in's welcome writes, as a JSON list
+  std::string log;
+};
+
+void PrintTo(const LongWelcome& c, std::ostream* out) { *out << c.label; }
+
+const std::string kLongWelcome = "10 " + std::string(5000, 'x');
+
+const LongWelcome kLongWelcomes[] = {
+    {"InPieces", "[" + JsonText(kLongWelcome) + ", " + JsonText("\n") + "]",
+     "Dropped an over-long line from the file server (more than 4096 bytes without a line feed).\n"},
+    {"Whole", "[" + JsonText(kLongWelcome + "\n") + "]",
+     "Dropped an over-long line from the file server (5004 bytes).\n"},
+};
+
+class OverLongWelcome : public StandInSession, public testing::WithParamInterface<LongWelcome> {};
+
+TEST_P(OverLongWelcome, IsDroppedLoggedAndStillWelcomes) {
+  const std::string id = std::string("Chatty") + GetParam().label;
+  ForgetDream(id);
+  ServeDream(id, kDream);
+  FileScenario("\"welcome\": " + GetParam().pieces);
+  GameScript(Steps(LoginSteps(), {Send("]q " + id + "\n"), Expect("saltmarrows\n")}));
   LogTail errors;
   ConnectAndLogIn();
-  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
-  EXPECT_EQ(errors.Text(),
-            "Dropped an over-long line from the file server (more than 4096 bytes without a line feed).\n");
-  EXPECT_EQ(ReadFileBytes(DreamFile("Chatty")), kDream);
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Downloading Dream...") && GetTransferList().empty(); }));
+  EXPECT_TRUE(Saw("> Dream load succeeded."));
+  EXPECT_EQ(errors.Text(), GetParam().log);
+  EXPECT_EQ(ReadFileBytes(DreamFile(id)), kDream);
+  EXPECT_EQ(FileTranscript(Request(id) + kAllAcks), Request(id) + kAllAcks);
 }
+
+INSTANTIATE_TEST_SUITE_P(StandInLongWelcomes, OverLongWelcome, testing::ValuesIn(kLongWelcomes),
+                         [](const testing::TestParamInfo<LongWelcome>& info) { return info.param.label; });
 
 TEST_F(StandInDreams, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
   ForgetDream("Twice");
@@ -357,13 +383,27 @@ const std::string kDeleted = "Note: deleting incompletely transfered file \"qvrx
 const std::string kRequest = "RC Bob secret ID 0 2 4096\n";
 const std::string kAnomalousAnswer = "Anomolous response recieved to RC request.\n";
 
+const std::string kLongLineCut =
+    "Dropped an over-long line from the file server (more than 4096 bytes without a line feed).\n";
+const std::string kLongAnswer = "44 10000 0 4096 " + std::string(4990, 'z') + "\n";
+
 const FailureCase kFailures[] = {
     {"BadWelcome", "\"welcome\": \"11 Go away\\n\"", kRealFileCalls, {"> FAILED"},
      "Anomolous message recieved in response to file server connect.\n", "", true},
+    // Too long to keep, and not a welcome by its start.
+    {"LongBadWelcome", "\"welcome\": [" + JsonText(std::string(5000, 'x')) + ", " + JsonText("\n10 Welcome\n") + "]",
+     kRealFileCalls, {"> FAILED"}, kLongLineCut + "Anomolous message recieved in response to file server connect.\n",
+     "", false},
     {"BareTen", "\"welcome\": \"10\\n\"", kRealFileCalls, {"> FAILED"},
      "Anomolous message recieved in response to file server connect.\n", "", false},
     {"WrongCode", "\"answer\": \"45 Busy\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer, kRequest,
      true},
+    {"LongAnswer", "\"answer\": " + JsonText(kLongAnswer), kRealFileCalls, {kWelcome, "> FAILED"},
+     "Dropped an over-long line from the file server (5007 bytes).\n" + kAnomalousAnswer, kRequest, true},
+    // Nothing follows, so no later byte can end the line.
+    {"LongAnswerCut", "\"answer\": " + JsonText(kLongAnswer.substr(0, 4500)) + ", \"fail\": \"close_after_answer\"",
+     kRealFileCalls, {kWelcome, "> FAILED"},
+     kLongLineCut + kAnomalousAnswer, kRequest, false},
     {"ThreeFields", "\"answer\": \"44 10000 0\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
      kRequest, false},
     {"NoPayload", "\"answer\": \"44 10000 0 10\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
