@@ -89,6 +89,8 @@ void FileGetter::GetProgress(int& received, int& total) const {
   total = total_.load(std::memory_order_relaxed);
 }
 
+bool FileGetter::IsThreadRunning() const { return thread_ && thread_->IsRunning(); }
+
 void FileGetter::ThreadProcedure(CThread* thread, void* parameter) {
   FileGetter* self = static_cast<FileGetter*>(parameter);
   while (!thread->StopRequested()) {

@@ -36,6 +36,9 @@ class FileGetter {
   bool Succeeded() const { return state_.load() == kTransferComplete; }
   void GetProgress(int& received, int& total) const;
   const std::string& GetPath() const { return path_; }
+  // False once the thread has ended: after the transfer, when the server
+  // has closed the connection.
+  bool IsThreadRunning() const;
 
   static void ThreadProcedure(CThread* thread, void* parameter);
 

@@ -2,6 +2,8 @@
 // the stand-in servers, over real sockets on 127.0.0.1. The map, palette and
 // extraction calls are recorded here (their own tests cover them); the
 // session tests with real dreams are in DreamSessionTests.cpp.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -281,6 +283,22 @@ TEST_P(OverLongWelcome, IsDroppedLoggedAndStillWelcomes) {
 INSTANTIATE_TEST_SUITE_P(StandInLongWelcomes, OverLongWelcome, testing::ValuesIn(kLongWelcomes),
                          [](const testing::TestParamInfo<LongWelcome>& info) { return info.param.label; });
 
+TEST_F(StandInDreams, TheGetterThreadEndsWhenTheServerHangsUpAfterBye) {
+  ForgetDream("Farewell");
+  ServeDream("Farewell", kDream);
+  GameScript(Steps(LoginSteps(), {Send("]q Farewell\n")}));
+  dreamStep_ = false;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return !GetTransferList().empty(); }));
+  ASSERT_TRUE(DownloadsFinish());
+  const VANT::FileGetter* getter = GetTransferList().front().getter;
+  EXPECT_TRUE(getter->Succeeded());
+  // The stand-in hangs up once it has read "BYE".
+  EXPECT_EQ(FileTranscript(Request("Farewell") + kAllAcks), Request("Farewell") + kAllAcks);
+  EXPECT_TRUE(RunUntil([&] { return !getter->IsThreadRunning(); }, 5000));
+  EXPECT_EQ(GetTransferList().size(), 1u);  // the transfer waits for the dream step
+}
+
 TEST_F(StandInDreams, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
   ForgetDream("Twice");
   ServeDream("Twice", kDream);
@@ -359,14 +377,22 @@ TEST_F(StandInDreams, EndingATransferThatIsNotInTheListIsLogged) {
 
 // ---- every failure of a download ends in the player's choice
 
-enum FileCalls { kRealFileCalls, kSecondWriteFails, kCloseFails };
+// What goes wrong beside the file server's own scenario.
+enum Twist {
+  kAsServed,
+  kSecondWriteFails,  // the disk fills up
+  kCloseFails,
+  kNoAddressFile,     // data\vantfile_ip.txt is missing
+  kNothingListens,    // the address names a port that refuses connections
+  kFolderInTheWay,    // a folder stands where the archive would be written
+};
 
 struct FailureCase {
   const char* label;  // also the dream's name
   std::string fileServer;
-  FileCalls calls;
+  Twist twist;
   std::vector<std::string> status;  // after "> Downloading Dream..."
-  std::string log;                  // ID stands for the dream's name
+  std::string log;                  // ID stands for the dream's name, PORT the refusing port
   std::string received;             // by the file server; ID as above
   bool goBack;
 };
@@ -388,48 +414,62 @@ const std::string kLongLineCut =
 const std::string kLongAnswer = "44 10000 0 4096 " + std::string(4990, 'z') + "\n";
 
 const FailureCase kFailures[] = {
-    {"BadWelcome", "\"welcome\": \"11 Go away\\n\"", kRealFileCalls, {"> FAILED"},
+    {"BadWelcome", "\"welcome\": \"11 Go away\\n\"", kAsServed, {"> FAILED"},
      "Anomolous message recieved in response to file server connect.\n", "", true},
     // Too long to keep, and not a welcome by its start.
     {"LongBadWelcome", "\"welcome\": [" + JsonText(std::string(5000, 'x')) + ", " + JsonText("\n10 Welcome\n") + "]",
-     kRealFileCalls, {"> FAILED"}, kLongLineCut + "Anomolous message recieved in response to file server connect.\n",
+     kAsServed, {"> FAILED"}, kLongLineCut + "Anomolous message recieved in response to file server connect.\n",
      "", false},
-    {"BareTen", "\"welcome\": \"10\\n\"", kRealFileCalls, {"> FAILED"},
+    {"BareTen", "\"welcome\": \"10\\n\"", kAsServed, {"> FAILED"},
      "Anomolous message recieved in response to file server connect.\n", "", false},
-    {"WrongCode", "\"answer\": \"45 Busy\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer, kRequest,
+    {"WrongCode", "\"answer\": \"45 Busy\\n\"", kAsServed, {kWelcome, "> FAILED"}, kAnomalousAnswer, kRequest,
      true},
-    {"LongAnswer", "\"answer\": " + JsonText(kLongAnswer), kRealFileCalls, {kWelcome, "> FAILED"},
+    {"LongAnswer", "\"answer\": " + JsonText(kLongAnswer), kAsServed, {kWelcome, "> FAILED"},
      "Dropped an over-long line from the file server (5007 bytes).\n" + kAnomalousAnswer, kRequest, true},
     // Nothing follows, so no later byte can end the line.
     {"LongAnswerCut", "\"answer\": " + JsonText(kLongAnswer.substr(0, 4500)) + ", \"fail\": \"close_after_answer\"",
-     kRealFileCalls, {kWelcome, "> FAILED"},
+     kAsServed, {kWelcome, "> FAILED"},
      kLongLineCut + kAnomalousAnswer, kRequest, false},
-    {"ThreeFields", "\"answer\": \"44 10000 0\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+    {"ThreeFields", "\"answer\": \"44 10000 0\\n\"", kAsServed, {kWelcome, "> FAILED"}, kAnomalousAnswer,
      kRequest, false},
-    {"NoPayload", "\"answer\": \"44 10000 0 10\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+    {"NoPayload", "\"answer\": \"44 10000 0 10\\n\"", kAsServed, {kWelcome, "> FAILED"}, kAnomalousAnswer,
      kRequest, true},
-    {"HugeBlocks", "\"answer\": \"44 10000 0 2000000000\\n\"", kRealFileCalls, {kWelcome, "> FAILED"},
+    {"HugeBlocks", "\"answer\": \"44 10000 0 2000000000\\n\"", kAsServed, {kWelcome, "> FAILED"},
      kAnomalousAnswer, kRequest, false},
-    {"EmptyFile", "\"answer\": \"44 0 0 4096\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+    {"EmptyFile", "\"answer\": \"44 0 0 4096\\n\"", kAsServed, {kWelcome, "> FAILED"}, kAnomalousAnswer,
      kRequest, true},
-    {"Untagged", "\"fail\": \"untagged_block\"", kRealFileCalls, {kWelcome, kAccepted, "> FAILED"},
+    {"Untagged", "\"fail\": \"untagged_block\"", kAsServed, {kWelcome, kAccepted, "> FAILED"},
      "Non-data block recieved while downloading file... aborting.\n" + kDeleted, kRequest + "PKOK 0\n", false},
     // Block 1 where block 0 belongs: nothing is acknowledged.
-    {"OutOfOrder", "\"fail\": \"out_of_order\", \"fail_block\": 0", kRealFileCalls,
+    {"OutOfOrder", "\"fail\": \"out_of_order\", \"fail_block\": 0", kAsServed,
      {kWelcome, kAccepted, "> FAILED"},
      "Out of order data block received from file server... aborting. (I know, I should handle this better.... "
      "later!)\n" + kDeleted,
      kRequest, true},
-    {"ClosedMidway", "\"fail\": \"close_mid\"", kRealFileCalls,
+    {"ClosedMidway", "\"fail\": \"close_mid\"", kAsServed,
      {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
      kRequest + "PKOK 0\n", false},
-    {"ShortBlock", "\"fail\": \"short_block\"", kRealFileCalls,
+    {"ShortBlock", "\"fail\": \"short_block\"", kAsServed,
      {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
      kRequest + "PKOK 0\n", true},
-    {"ClosedAfterAnswer", "\"fail\": \"close_after_answer\"", kRealFileCalls,
+    {"ClosedAfterAnswer", "\"fail\": \"close_after_answer\"", kAsServed,
      {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
      kRequest, false},
-    {"TooMuchData", "\"answer\": \"44 100 0 4096\\n\", \"pace\": \"glued\"", kRealFileCalls,
+    // The connection fails at once: state 0 with done set, so no status line
+    // of the getter's own.
+    {"NoAddress", "", kNoAddressFile, {},
+     "Failed to load vant's file-server ip and port from \\data\\vantfile_ip.txt file.\n"
+     "Unable to resolve host \"Failed to load\" port 0\n"
+     "Failed to connect to vant file server.\n",
+     "", true},
+    {"Refused", "", kNothingListens, {},
+     "Failed to connect to host \"127.0.0.1\" port PORT\n  -connection refused by server\n"
+     "Failed to connect to vant file server.\n",
+     "", false},
+    // Nothing was written, so nothing is deleted: the folder stays.
+    {"FolderInTheWay", "", kFolderInTheWay, {kWelcome, "> FAILED"},
+     "Failed to open output file, to download dream into.\n", kRequest, true},
+    {"TooMuchData", "\"answer\": \"44 100 0 4096\\n\", \"pace\": \"glued\"", kAsServed,
      {kWelcome, kAccepted, "> FAILED"},
      "File server sent more data than the transfer announced... aborting.\n" + kDeleted, kRequest, true},
     {"DiskFull", "", kSecondWriteFails, {kWelcome, kAccepted, "> FAILED"},
@@ -447,6 +487,45 @@ int CloseFails(std::FILE* file) {
   return EOF;
 }
 
+// A socket bound to a port of 127.0.0.1 that never listens: connects to it
+// are refused, and no other program can take the port while it is held.
+class RefusingPort {
+ public:
+  RefusingPort() {
+    WSADATA data;
+    started_ = WSAStartup(MAKEWORD(2, 0), &data) == 0;
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (socket_ != INVALID_SOCKET && bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+      int length = sizeof address;
+      if (getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) port_ = ntohs(address.sin_port);
+    }
+  }
+  ~RefusingPort() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    if (started_) WSACleanup();
+  }
+  int Port() const { return port_; }
+
+ private:
+  bool started_ = false;
+  SOCKET socket_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+
+// Puts the stand-in's address file back whatever the test did with it.
+class AddressFileKeeper {
+ public:
+  AddressFileKeeper() : text_(ReadFileBytes(kPath)) {}
+  ~AddressFileKeeper() { WriteFileBytes(kPath, text_); }
+
+ private:
+  static constexpr const char* kPath = "data\\vantfile_ip.txt";
+  std::string text_;
+};
+
 class DownloadFailure : public StandInSession, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
@@ -456,8 +535,16 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   ServeDream(id, kDream);
   FileScenario(c.fileServer);
   s_writes = 0;
-  if (c.calls == kSecondWriteFails) VANT::SetFileGetterFileCalls(SecondWriteFails, nullptr);
-  if (c.calls == kCloseFails) VANT::SetFileGetterFileCalls(nullptr, CloseFails);
+  if (c.twist == kSecondWriteFails) VANT::SetFileGetterFileCalls(SecondWriteFails, nullptr);
+  if (c.twist == kCloseFails) VANT::SetFileGetterFileCalls(nullptr, CloseFails);
+  AddressFileKeeper address;
+  RefusingPort refusing;
+  if (c.twist == kNoAddressFile) ASSERT_EQ(std::remove("data\\vantfile_ip.txt"), 0);
+  if (c.twist == kNothingListens) {
+    ASSERT_GT(refusing.Port(), 0);
+    WriteFileBytes("data\\vantfile_ip.txt", "127.0.0.1 " + std::to_string(refusing.Port()) + "\n");
+  }
+  if (c.twist == kFolderInTheWay) ASSERT_TRUE(std::filesystem::create_directories("qvrx_tmp/" + id + "/" + id + ".dream"));
   const std::string answer = c.goBack ? "goback\n" : "saltmarrows\n";
   GameScript(Steps(LoginSteps(), {Send("]q " + id + "\n"), Expect(answer)}));
   MessageBoxRecorder boxes;
@@ -470,15 +557,20 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   status.insert(status.end(), c.status.begin(), c.status.end());
   status.push_back(kAbort);
   EXPECT_EQ(statusLines_, status);
-  EXPECT_EQ(errors.Text(), WithId(c.log, id));
+  std::string log = WithId(c.log, id);
+  size_t port = log.find("PORT");
+  if (port != std::string::npos) log.replace(port, 4, std::to_string(refusing.Port()));
+  EXPECT_EQ(errors.Text(), log);
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, kBoxText);
   EXPECT_EQ(boxes.Boxes()[0].caption, "Erp");
   EXPECT_TRUE(GetTransferList().empty());
   EXPECT_FALSE(FileExists(DreamFile(id)));
+  EXPECT_EQ(std::filesystem::is_directory("qvrx_tmp/" + id + "/" + id + ".dream"), c.twist == kFolderInTheWay);
   EXPECT_TRUE(EffectLog().empty());  // nothing extracted or loaded
   EXPECT_EQ(GameTranscript(LoginBytes() + answer), LoginBytes() + answer);
   EXPECT_EQ(FileTranscript(WithId(c.received, id)), WithId(c.received, id));
+  if (c.twist == kNoAddressFile || c.twist == kNothingListens) EXPECT_FALSE(FileServerConnected());
 }
 
 INSTANTIATE_TEST_SUITE_P(StandInFailures, DownloadFailure, testing::ValuesIn(kFailures),
