@@ -16,8 +16,25 @@
 #include "ServiceTestSupport.h"
 #include "StandInSession.h"
 #include "TestSupport.h"
+#include "foundation/CMemMan.h"
 #include "game/VantDataManager.h"
 #include "game/VantFileGetter.h"
+
+// Tracked allocation takes its blocks from the nothrow operator new: this
+// program's own lets a test refuse the next block of one size.
+namespace {
+std::atomic<size_t> s_refusedBlockSize{0};
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  size_t refused = size;
+  if (s_refusedBlockSize.compare_exchange_strong(refused, 0)) return nullptr;
+  try {
+    return ::operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 namespace {
 
@@ -299,6 +316,36 @@ TEST_F(StandInDreams, TheGetterThreadEndsWhenTheServerHangsUpAfterBye) {
   EXPECT_EQ(GetTransferList().size(), 1u);  // the transfer waits for the dream step
 }
 
+// A getter that cannot be made must not leave a transfer that never ends:
+// the player gets the choice at once, and the same dream can come again.
+TEST_F(StandInDreams, ADownloaderThatCannotBeMadeFailsTheDreamAtOnce) {
+  ForgetDream("Scarce");
+  ServeDream("Scarce", kDream);
+  GameScript(Steps(LoginSteps(), {Send("]q Scarce\n"), Expect("goback\n"), Send("]q Scarce\n"),
+                                  Expect("saltmarrows\n")}));
+  MessageBoxRecorder boxes;
+  boxes.QueueAnswer(kAnswerYes);
+  LogTail errors;
+  s_refusedBlockSize = sizeof(VANT::FileGetter) + 2 * CMemMan::kGuardBytes;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  s_refusedBlockSize = 0;
+  EXPECT_EQ(statusLines_,
+            (std::vector<std::string>{"Welcome", "END", "> Downloading Dream...", "> FAILED", kAbort,
+                                      "> Downloading Dream...", kWelcome, kAccepted, "> Download Complete.",
+                                      "> Decompressing dream...", "> Loading dream...", "> Dream load succeeded."}));
+  EXPECT_EQ(MaskCallStacks(errors.Text()),
+            "Out of memory trying to alloc?  A call to now must have failed...\n  -call stack:\n\n");
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, kBoxText);
+  EXPECT_TRUE(GetTransferList().empty());
+  const std::string sent = LoginBytes() + "goback\nsaltmarrows\n";
+  EXPECT_EQ(GameTranscript(sent), sent);
+  // Only the second announcement reached the file server.
+  EXPECT_EQ(FileTranscript(Request("Scarce") + kAllAcks), Request("Scarce") + kAllAcks);
+  EXPECT_FALSE(FileServerConnected(2));
+}
+
 TEST_F(StandInDreams, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
   ForgetDream("Twice");
   ServeDream("Twice", kDream);
@@ -539,12 +586,16 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   if (c.twist == kCloseFails) VANT::SetFileGetterFileCalls(nullptr, CloseFails);
   AddressFileKeeper address;
   RefusingPort refusing;
-  if (c.twist == kNoAddressFile) ASSERT_EQ(std::remove("data\\vantfile_ip.txt"), 0);
+  if (c.twist == kNoAddressFile) {
+    ASSERT_EQ(std::remove("data\\vantfile_ip.txt"), 0);
+  }
   if (c.twist == kNothingListens) {
     ASSERT_GT(refusing.Port(), 0);
     WriteFileBytes("data\\vantfile_ip.txt", "127.0.0.1 " + std::to_string(refusing.Port()) + "\n");
   }
-  if (c.twist == kFolderInTheWay) ASSERT_TRUE(std::filesystem::create_directories("qvrx_tmp/" + id + "/" + id + ".dream"));
+  if (c.twist == kFolderInTheWay) {
+    ASSERT_TRUE(std::filesystem::create_directories("qvrx_tmp/" + id + "/" + id + ".dream"));
+  }
   const std::string answer = c.goBack ? "goback\n" : "saltmarrows\n";
   GameScript(Steps(LoginSteps(), {Send("]q " + id + "\n"), Expect(answer)}));
   MessageBoxRecorder boxes;
@@ -570,7 +621,9 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   EXPECT_TRUE(EffectLog().empty());  // nothing extracted or loaded
   EXPECT_EQ(GameTranscript(LoginBytes() + answer), LoginBytes() + answer);
   EXPECT_EQ(FileTranscript(WithId(c.received, id)), WithId(c.received, id));
-  if (c.twist == kNoAddressFile || c.twist == kNothingListens) EXPECT_FALSE(FileServerConnected());
+  if (c.twist == kNoAddressFile || c.twist == kNothingListens) {
+    EXPECT_FALSE(FileServerConnected());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(StandInFailures, DownloadFailure, testing::ValuesIn(kFailures),
