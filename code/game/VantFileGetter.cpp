@@ -72,6 +72,9 @@ FileGetter::FileGetter(const std::string& id, const std::string& dir)
   }
   path_ = dir + "\\" + id + ".dream";
   thread_ = new2(CThread, CThread(ThreadProcedure,"VantFileGetter",this));
+  // Nothing else would ever end the transfer (the thread's absence is
+  // already logged); a failed connect has ended it.
+  if ((!thread_ || !thread_->Started()) && !IsDone()) Fail(nullptr, "> FAILED");
 }
 
 FileGetter::~FileGetter() {

@@ -17,18 +17,23 @@
 #include "StandInSession.h"
 #include "TestSupport.h"
 #include "foundation/CMemMan.h"
+#include "foundation/CThread.h"
 #include "game/VantDataManager.h"
 #include "game/VantFileGetter.h"
 
 // Tracked allocation takes its blocks from the nothrow operator new: this
-// program's own lets a test refuse the next block of one size.
+// program's own lets a test refuse one block of a given size, after letting
+// a number of blocks of that size through.
 namespace {
 std::atomic<size_t> s_refusedBlockSize{0};
+std::atomic<int> s_blocksBeforeRefusal{0};
 }
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  size_t refused = size;
-  if (s_refusedBlockSize.compare_exchange_strong(refused, 0)) return nullptr;
+  if (size == s_refusedBlockSize.load() && s_blocksBeforeRefusal.fetch_sub(1) == 0) {
+    s_refusedBlockSize = 0;
+    return nullptr;
+  }
   try {
     return ::operator new(size);
   } catch (const std::bad_alloc&) {
@@ -316,19 +321,42 @@ TEST_F(StandInDreams, TheGetterThreadEndsWhenTheServerHangsUpAfterBye) {
   EXPECT_EQ(GetTransferList().size(), 1u);  // the transfer waits for the dream step
 }
 
-// A getter that cannot be made must not leave a transfer that never ends:
-// the player gets the choice at once, and the same dream can come again.
-TEST_F(StandInDreams, ADownloaderThatCannotBeMadeFailsTheDreamAtOnce) {
-  ForgetDream("Scarce");
-  ServeDream("Scarce", kDream);
-  GameScript(Steps(LoginSteps(), {Send("]q Scarce\n"), Expect("goback\n"), Send("]q Scarce\n"),
-                                  Expect("saltmarrows\n")}));
+// A getter that cannot be made, or whose thread cannot be, must not leave a
+// transfer that never ends: the player gets the choice at once, and the same
+// dream can come again.
+struct ScarceCase {
+  const char* label;  // also the dream's name
+  size_t refusedBlock;
+  int blocksBefore;     // of that size, let through first
+  bool fileServerFirst;  // the refused attempt reached the file server
+};
+
+void PrintTo(const ScarceCase& c, std::ostream* out) { *out << c.label; }
+
+const ScarceCase kScarceCases[] = {
+    {"NoGetter", sizeof(VANT::FileGetter) + 2 * CMemMan::kGuardBytes, 0, false},
+    // The getter's connection makes its receive thread first.
+    {"NoGetterThread", sizeof(CThread) + 2 * CMemMan::kGuardBytes, 1, true},
+};
+
+class ScarceMemory : public StandInSession, public testing::WithParamInterface<ScarceCase> {};
+
+TEST_P(ScarceMemory, FailsTheDreamAtOnceAndLetsItComeAgain) {
+  const ScarceCase& c = GetParam();
+  const std::string id = c.label;
+  ForgetDream(id);
+  ServeDream(id, kDream);
+  GameScript(Steps(LoginSteps(), {Expect("armed\n"), Send("]q " + id + "\n"), Expect("goback\n"),
+                                  Send("]q " + id + "\n"), Expect("saltmarrows\n")}));
   MessageBoxRecorder boxes;
   boxes.QueueAnswer(kAnswerYes);
   LogTail errors;
-  s_refusedBlockSize = sizeof(VANT::FileGetter) + 2 * CMemMan::kGuardBytes;
   ConnectAndLogIn();
+  s_blocksBeforeRefusal = c.blocksBefore;
+  s_refusedBlockSize = c.refusedBlock;
+  SendLine("armed");
   ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_EQ(s_refusedBlockSize.load(), 0u) << "nothing was refused";
   s_refusedBlockSize = 0;
   EXPECT_EQ(statusLines_,
             (std::vector<std::string>{"Welcome", "END", "> Downloading Dream...", "> FAILED", kAbort,
@@ -339,12 +367,19 @@ TEST_F(StandInDreams, ADownloaderThatCannotBeMadeFailsTheDreamAtOnce) {
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, kBoxText);
   EXPECT_TRUE(GetTransferList().empty());
-  const std::string sent = LoginBytes() + "goback\nsaltmarrows\n";
+  const std::string sent = LoginBytes() + "armed\ngoback\nsaltmarrows\n";
   EXPECT_EQ(GameTranscript(sent), sent);
-  // Only the second announcement reached the file server.
-  EXPECT_EQ(FileTranscript(Request("Scarce") + kAllAcks), Request("Scarce") + kAllAcks);
-  EXPECT_FALSE(FileServerConnected(2));
+  // The refused attempt asked the file server for nothing.
+  int served = c.fileServerFirst ? 2 : 1;
+  if (c.fileServerFirst) {
+    EXPECT_EQ(FileTranscript("", 1), "");
+  }
+  EXPECT_EQ(FileTranscript(Request(id) + kAllAcks, served), Request(id) + kAllAcks);
+  EXPECT_FALSE(FileServerConnected(served + 1));
 }
+
+INSTANTIATE_TEST_SUITE_P(StandInScarce, ScarceMemory, testing::ValuesIn(kScarceCases),
+                         [](const testing::TestParamInfo<ScarceCase>& info) { return info.param.label; });
 
 TEST_F(StandInDreams, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
   ForgetDream("Twice");
