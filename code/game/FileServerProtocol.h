@@ -10,8 +10,14 @@
 // limits only keep a broken or hostile server from costing unbounded memory.
 constexpr int kMaxTransferBlockSize = 1 << 20;
 constexpr int kMaxTransferTotal = 256 << 20;
-// A welcome or answer line longer than this is dropped.
+// A welcome or answer line longer than this is dropped; a welcome is then
+// judged by its first three bytes, an answer is refused.
 constexpr size_t kMaxFileServerLineBytes = 4096;
+// Bytes beyond the blocks still to come that a download tolerates (a stray
+// line after the last block). Kept below one 4096-byte receive, so a server
+// that sends whole blocks more than it announced fails however its bytes are
+// cut up on the way.
+constexpr size_t kMaxBlockSurplusBytes = 1024;
 constexpr size_t kMaxDreamNameLength = 64;
 // Block header: "SC", the block number (32-bit little-endian), 4 unused bytes.
 constexpr int kBlockHeaderBytes = 10;

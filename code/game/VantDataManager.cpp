@@ -10,6 +10,34 @@
 #include "foundation/Platform.h"
 #include "foundation/Utility.h"
 
+namespace {
+
+// The game server holds the player in the dream until it hears "goback" or
+// "saltmarrows": every failed dream ends here.
+void AskToGoBack() {
+  PushMessage(">  Error loading dream... sequence aborted.");
+  int answer = ShowMessageBox(g_mainWindow,
+                              "Dream download failed.  Reset to Corvale island?\n"
+                              "(If you choose no, you may be temporarily stuck in the dream)",
+                              "Erp", kMessageBoxYesNo);
+  SendLine(answer == kAnswerYes ? "goback" : "saltmarrows");
+}
+
+// Extraction, then the dream's own map and floors; false at the first step
+// that fails (the floors are then left as they were).
+bool LoadDownloadedDream(const std::string& archive) {
+  const WorldEffects& effects = GetWorldEffects();
+  PushMessage("> Decompressing dream...");
+  if (!effects.extractDream || !effects.extractDream(archive)) return false;
+  PushMessage("> Loading dream...");
+  std::string dir = GetDirectory(archive);
+  if (!effects.loadMap || !effects.loadMap(dir + "default.map")) return false;
+  if (effects.loadPatchFloors) effects.loadPatchFloors(dir);
+  return true;
+}
+
+}  // namespace
+
 void BeginTransfer(const std::string& id, int kind, const std::string& dir) {
   std::list<Transfer>& transfers = detail::MutableTransferList();
   Transfer transfer;
@@ -17,7 +45,16 @@ void BeginTransfer(const std::string& id, int kind, const std::string& dir) {
   transfer.upload = false;
   transfer.id = id;
   transfers.push_front(transfer);
-  transfers.front().getter = new2(VANT::FileGetter, VANT::FileGetter(id,dir));
+  VANT::FileGetter* getter = new2(VANT::FileGetter, VANT::FileGetter(id,dir));
+  if (getter) {
+    transfers.front().getter = getter;
+    return;
+  }
+  // Without a getter the transfer would never finish, stay pending and keep
+  // the player waiting in the dream (the memory manager has logged it).
+  transfers.pop_front();
+  PushMessage("> FAILED");
+  if (kind == 0) AskToGoBack();
 }
 
 void EndTransfer(const Transfer& transfer) {
@@ -37,23 +74,6 @@ void EndTransfer(const Transfer& transfer) {
   WriteCallStack(ErrorLog, "  -call stack:\n");
 }
 
-namespace {
-
-// Extraction, then the dream's own map and floors; false at the first step
-// that fails (the floors are then left as they were).
-bool LoadDownloadedDream(const std::string& archive) {
-  const WorldEffects& effects = GetWorldEffects();
-  PushMessage("> Decompressing dream...");
-  if (!effects.extractDream || !effects.extractDream(archive)) return false;
-  PushMessage("> Loading dream...");
-  std::string dir = GetDirectory(archive);
-  if (!effects.loadMap || !effects.loadMap(dir + "default.map")) return false;
-  if (effects.loadPatchFloors) effects.loadPatchFloors(dir);
-  return true;
-}
-
-}  // namespace
-
 void UpdateDreamTransfers() {
   const std::list<Transfer>& transfers = GetTransferList();
   const Transfer* finished = nullptr;
@@ -71,12 +91,6 @@ void UpdateDreamTransfers() {
     EndTransfer(*finished);
     return;
   }
-  // The server holds the player in the dream until it hears one or the other.
-  PushMessage(">  Error loading dream... sequence aborted.");
-  int answer = ShowMessageBox(g_mainWindow,
-                              "Dream download failed.  Reset to Corvale island?\n"
-                              "(If you choose no, you may be temporarily stuck in the dream)",
-                              "Erp", kMessageBoxYesNo);
-  SendLine(answer == kAnswerYes ? "goback" : "saltmarrows");
+  AskToGoBack();
   EndTransfer(*finished);
 }

@@ -80,8 +80,9 @@ bool PopMessage(std::string& out);
 void BeginTransfer(const std::string& id, int kind, const std::string& dir);
 // Stops and deletes the transfer's getter and drops the record.
 void EndTransfer(const Transfer& transfer);
-// True while a transfer of that kind and id is in the list: downloading, or
-// finished and not yet taken by the dream step.
+// True while a transfer of that kind and id (ASCII letters in either case)
+// is in the list: downloading, or finished and not yet taken by the dream
+// step.
 bool IsTransferPending(const std::string& id, int kind);
 // Once per frame: takes the front-most finished dream download, extracts and
 // loads it, and tells the game server; on failure asks the player whether to

@@ -22,6 +22,7 @@ int CloseFile(std::FILE* file) { return std::fclose(file); }
 
 std::atomic<FileWriteCall> s_write{WriteBytes};
 std::atomic<FileCloseCall> s_close{CloseFile};
+std::atomic<FileGetterPause> s_idlePause{nullptr};
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -31,6 +32,8 @@ void SetFileGetterFileCalls(FileWriteCall write, FileCloseCall close) {
   s_write = write ? write : WriteBytes;
   s_close = close ? close : CloseFile;
 }
+
+void SetFileGetterIdlePause(FileGetterPause pause) { s_idlePause = pause; }
 
 FileGetter::FileGetter(const std::string& id, const std::string& dir)
     : thread_(nullptr),
@@ -69,6 +72,9 @@ FileGetter::FileGetter(const std::string& id, const std::string& dir)
   }
   path_ = dir + "\\" + id + ".dream";
   thread_ = new2(CThread, CThread(ThreadProcedure,"VantFileGetter",this));
+  // Nothing else would ever end the transfer (the thread's absence is
+  // already logged); a failed connect has ended it.
+  if ((!thread_ || !thread_->Started()) && !IsDone()) Fail(nullptr, "> FAILED");
 }
 
 FileGetter::~FileGetter() {
@@ -85,6 +91,8 @@ void FileGetter::GetProgress(int& received, int& total) const {
   received = received_.load(std::memory_order_relaxed);
   total = total_.load(std::memory_order_relaxed);
 }
+
+bool FileGetter::IsThreadRunning() const { return thread_ && thread_->IsRunning(); }
 
 void FileGetter::ThreadProcedure(CThread* thread, void* parameter) {
   FileGetter* self = static_cast<FileGetter*>(parameter);
@@ -103,7 +111,12 @@ void FileGetter::Pass() {
     std::vector<char> bytes;
     if (connection_.ReceiveData(bytes)) buffer_.Append(bytes.data(), bytes.size());
   } else if (buffer_.Empty()) {
+    if (s_idlePause.load()) s_idlePause.load()();
     if (!connection_.IsConnected()) {
+      // The receive thread stores a server's last bytes before it marks the
+      // connection closed, and both may have happened since the count above
+      // was read: go round to use them.
+      if (connection_.PendingBytes() > 0) return;
       Fail("Lost connection to file server...\n", "> Lost connection to file server.");
       return;
     }
@@ -128,21 +141,32 @@ bool FileGetter::Step() {
   int state = state_.load();
   if (state == kAwaitingWelcome || state == kAwaitingAnswer) {
     std::string line;
-    if (!ReadLine(line)) {
+    bool whole = ReadLine(line);
+    if (droppingLine_) {
+      // The rest of a line already judged by its start.
+      if (whole) {
+        droppingLine_ = false;
+        return true;
+      }
+      if (buffer_.Empty()) return false;
+      buffer_.Clear();
+      return true;
+    }
+    if (!whole) {
       if (buffer_.Size() <= kMaxFileServerLineBytes) return false;
       ErrorLog << "Dropped an over-long line from the file server (more than "
                << static_cast<int>(kMaxFileServerLineBytes) << " bytes without a line feed).\n";
+      std::vector<char> start;
+      buffer_.TakeBlock(3, start);
       buffer_.Clear();
       droppingLine_ = true;
-      return true;
-    }
-    if (droppingLine_) {
-      droppingLine_ = false;
+      HandleOverLongLine(std::string(start.begin(), start.end()));
       return true;
     }
     if (line.size() > kMaxFileServerLineBytes) {
       ErrorLog << "Dropped an over-long line from the file server (" << static_cast<int>(line.size())
                << " bytes).\n";
+      HandleOverLongLine(line.substr(0, 3));
       return true;
     }
     if (state == kAwaitingWelcome)
@@ -152,9 +176,11 @@ bool FileGetter::Step() {
     return true;
   }
   if (state == kReceivingBlocks) {
-    // More than the blocks still to come is never a transfer in progress.
+    // A few bytes after the last block do not spoil a complete download;
+    // much more than the blocks still to come is never a transfer in
+    // progress, and would only grow the buffer.
     long long expected = static_cast<long long>(blockCount_ - nextBlock_) * blockSize_;
-    if (static_cast<long long>(buffer_.Size()) > expected) {
+    if (static_cast<long long>(buffer_.Size()) > expected + static_cast<long long>(kMaxBlockSurplusBytes)) {
       Fail("File server sent more data than the transfer announced... aborting.\n", "> FAILED");
       return true;
     }
@@ -164,6 +190,16 @@ bool FileGetter::Step() {
     return true;
   }
   return false;
+}
+
+// The line was too long to keep, but the conversation still needs its
+// answer: a welcome is judged by its first three bytes, which are all that
+// matter in one; an answer that long is nothing the getter could use.
+void FileGetter::HandleOverLongLine(const std::string& start) {
+  if (state_.load() == kAwaitingWelcome)
+    HandleWelcome(start);
+  else
+    Fail("Anomolous response recieved to RC request.\n", "> FAILED");
 }
 
 void FileGetter::HandleWelcome(const std::string& line) {

@@ -36,6 +36,9 @@ class FileGetter {
   bool Succeeded() const { return state_.load() == kTransferComplete; }
   void GetProgress(int& received, int& total) const;
   const std::string& GetPath() const { return path_; }
+  // False once the thread has ended: after the transfer, when the server
+  // has closed the connection.
+  bool IsThreadRunning() const;
 
   static void ThreadProcedure(CThread* thread, void* parameter);
 
@@ -52,6 +55,7 @@ class FileGetter {
   // and tells whether it could do anything.
   void Pass();
   bool Step();
+  void HandleOverLongLine(const std::string& start);
   void HandleWelcome(const std::string& line);
   void HandleAnswer(const std::string& line);
   void HandleBlock(const std::vector<char>& block);
@@ -84,5 +88,11 @@ class FileGetter {
 typedef size_t (*FileWriteCall)(const void* data, size_t size, std::FILE* file);
 typedef int (*FileCloseCall)(std::FILE* file);
 void SetFileGetterFileCalls(FileWriteCall write, FileCloseCall close);
+
+// Called on a getter's thread when it found no received bytes, before it asks
+// whether the connection is still open, so tests can let the server's last
+// bytes and its hang-up both land in that gap. Null: no pause.
+typedef void (*FileGetterPause)();
+void SetFileGetterIdlePause(FileGetterPause pause);
 
 }  // namespace VANT

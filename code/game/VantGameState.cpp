@@ -105,8 +105,23 @@ bool PopMessage(std::string& out) {
   return true;
 }
 
+namespace {
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+// Windows file names ignore case: "Dream" and "dream" are one folder and one
+// archive, so they are one transfer.
 bool IsTransferPending(const std::string& id, int kind) {
   for (const Transfer& transfer : TransferList)
-    if (transfer.kind == kind && transfer.id == id) return true;
+    if (transfer.kind == kind && SameIgnoringAsciiCase(transfer.id, id)) return true;
   return false;
 }

@@ -89,6 +89,23 @@ TEST_F(GameState, PortalsKeepTheirOrderAndDuplicatesGoOneAtATime) {
   EXPECT_TRUE(GetPortalList().empty());
 }
 
+// Dream names become Windows file names, which ignore case.
+TEST_F(GameState, APendingTransferMatchesItsIdInEitherCase) {
+  Transfer transfer;
+  transfer.id = "Dream_2b";
+  detail::MutableTransferList().push_front(transfer);
+  EXPECT_TRUE(IsTransferPending("Dream_2b", 0));
+  EXPECT_TRUE(IsTransferPending("dream_2B", 0));
+  EXPECT_TRUE(IsTransferPending("DREAM_2B", 0));
+  EXPECT_FALSE(IsTransferPending("Dream_2", 0));
+  EXPECT_FALSE(IsTransferPending("Dream_2bb", 0));
+  EXPECT_FALSE(IsTransferPending("dream_2b", 1));
+  // Only letters fold: flipping the case bit of any byte would take DEL for '_'.
+  EXPECT_FALSE(IsTransferPending("Dream\x7f" "2b", 0));
+  detail::MutableTransferList().pop_front();
+  EXPECT_FALSE(IsTransferPending("Dream_2b", 0));
+}
+
 TEST_F(GameState, PopOnAnEmptyQueueLeavesTheOutputAlone) {
   std::string out = "untouched";
   EXPECT_FALSE(PopMessage(out));

@@ -2,18 +2,44 @@
 // the stand-in servers, over real sockets on 127.0.0.1. The map, palette and
 // extraction calls are recorded here (their own tests cover them); the
 // session tests with real dreams are in DreamSessionTests.cpp.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "ServiceTestSupport.h"
 #include "StandInSession.h"
 #include "TestSupport.h"
+#include "foundation/CMemMan.h"
+#include "foundation/CThread.h"
 #include "game/VantDataManager.h"
 #include "game/VantFileGetter.h"
+
+// Tracked allocation takes its blocks from the nothrow operator new: this
+// program's own lets a test refuse one block of a given size, after letting
+// a number of blocks of that size through.
+namespace {
+std::atomic<size_t> s_refusedBlockSize{0};
+std::atomic<int> s_blocksBeforeRefusal{0};
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (size == s_refusedBlockSize.load() && s_blocksBeforeRefusal.fetch_sub(1) == 0) {
+    s_refusedBlockSize = 0;
+    return nullptr;
+  }
+  try {
+    return ::operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 namespace {
 
@@ -196,29 +222,176 @@ TEST_F(StandInDreams, BlocksThatArriveJustBeforeTheServerHangsUpAreStillUsed) {
   EXPECT_EQ(ReadFileBytes(DreamFile("Hasty")), kDream);
 }
 
-TEST_F(StandInDreams, AnOverLongLineFromTheFileServerIsDroppedAndLogged) {
-  ForgetDream("Chatty");
-  ServeDream("Chatty", kDream);
-  FileScenario("\"welcome\": [" + JsonText(std::string(5000, 'x')) + ", " + JsonText("\n10 Welcome\n") + "]");
-  GameScript(Steps(LoginSteps(), {Send("]q Chatty\n"), Expect("saltmarrows\n")}));
+// A server that writes a few stray bytes with its last block has still sent
+// the whole file: acknowledged block by block, or all in one write.
+class TrailingBytes : public StandInSession, public testing::WithParamInterface<const char*> {};
+
+TEST_P(TrailingBytes, AfterTheLastBlockDoNotSpoilTheDownload) {
+  const std::string id = std::string("Trailer") + GetParam();
+  ForgetDream(id);
+  ServeDream(id, kDream);
+  FileScenario("\"trailer\": \"\\r\\nOK\\n\", \"pace\": " + JsonText(GetParam()));
+  GameScript(Steps(LoginSteps(), {Send("]q " + id + "\n"), Expect("saltmarrows\n")}));
   LogTail errors;
   ConnectAndLogIn();
-  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
-  EXPECT_EQ(errors.Text(),
-            "Dropped an over-long line from the file server (more than 4096 bytes without a line feed).\n");
-  EXPECT_EQ(ReadFileBytes(DreamFile("Chatty")), kDream);
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Downloading Dream...") && GetTransferList().empty(); }));
+  EXPECT_TRUE(Saw("> Dream load succeeded."));
+  EXPECT_EQ(errors.Text(), "");
+  EXPECT_EQ(ReadFileBytes(DreamFile(id)), kDream);
+  EXPECT_EQ(FileTranscript(Request(id) + kAllAcks), Request(id) + kAllAcks);
 }
+
+INSTANTIATE_TEST_SUITE_P(StandInTrailers, TrailingBytes, testing::Values("ack", "glued"));
+
+// The getter found no bytes and, before it asks whether the connection is
+// still open, looks away long enough for the answer, every block and the
+// server's hang-up to arrive.
+void LookAway() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
+
+TEST_F(StandInDreams, BytesAndAHangUpThatLandWhileTheGetterLooksAwayAreStillUsed) {
+  ForgetDream("Sudden");
+  ServeDream("Sudden", kDream);
+  // The answer comes while the getter looks away after its request.
+  FileScenario("\"pace\": \"glued\", \"fail\": \"close_after_blocks\", \"answer_delay\": 0.1");
+  GameScript(Steps(LoginSteps(), {Send("]q Sudden\n"), Expect("saltmarrows\n")}));
+  VANT::SetFileGetterIdlePause(LookAway);
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Downloading Dream...") && GetTransferList().empty(); }));
+  EXPECT_FALSE(Saw("> Lost connection to file server."));
+  EXPECT_TRUE(Saw("> Dream load succeeded."));
+  EXPECT_EQ(errors.Text(), "");
+  EXPECT_EQ(ReadFileBytes(DreamFile("Sudden")), kDream);
+  // The server had gone: nothing was acknowledged.
+  EXPECT_EQ(FileTranscript(Request("Sudden")), Request("Sudden"));
+}
+
+// A welcome too long to keep is dropped and logged, and judged by its first
+// three bytes: the download goes on. Cut before its line feed, or whole.
+struct LongWelcome {
+  const char* label;
+  std::string pieces;  // the stand-in's welcome writes, as a JSON list
+  std::string log;
+};
+
+void PrintTo(const LongWelcome& c, std::ostream* out) { *out << c.label; }
+
+const std::string kLongWelcome = "10 " + std::string(5000, 'x');
+
+const LongWelcome kLongWelcomes[] = {
+    {"InPieces", "[" + JsonText(kLongWelcome) + ", " + JsonText("\n") + "]",
+     "Dropped an over-long line from the file server (more than 4096 bytes without a line feed).\n"},
+    {"Whole", "[" + JsonText(kLongWelcome + "\n") + "]",
+     "Dropped an over-long line from the file server (5004 bytes).\n"},
+};
+
+class OverLongWelcome : public StandInSession, public testing::WithParamInterface<LongWelcome> {};
+
+TEST_P(OverLongWelcome, IsDroppedLoggedAndStillWelcomes) {
+  const std::string id = std::string("Chatty") + GetParam().label;
+  ForgetDream(id);
+  ServeDream(id, kDream);
+  FileScenario("\"welcome\": " + GetParam().pieces);
+  GameScript(Steps(LoginSteps(), {Send("]q " + id + "\n"), Expect("saltmarrows\n")}));
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Downloading Dream...") && GetTransferList().empty(); }));
+  EXPECT_TRUE(Saw("> Dream load succeeded."));
+  EXPECT_EQ(errors.Text(), GetParam().log);
+  EXPECT_EQ(ReadFileBytes(DreamFile(id)), kDream);
+  EXPECT_EQ(FileTranscript(Request(id) + kAllAcks), Request(id) + kAllAcks);
+}
+
+INSTANTIATE_TEST_SUITE_P(StandInLongWelcomes, OverLongWelcome, testing::ValuesIn(kLongWelcomes),
+                         [](const testing::TestParamInfo<LongWelcome>& info) { return info.param.label; });
+
+TEST_F(StandInDreams, TheGetterThreadEndsWhenTheServerHangsUpAfterBye) {
+  ForgetDream("Farewell");
+  ServeDream("Farewell", kDream);
+  GameScript(Steps(LoginSteps(), {Send("]q Farewell\n")}));
+  dreamStep_ = false;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return !GetTransferList().empty(); }));
+  ASSERT_TRUE(DownloadsFinish());
+  const VANT::FileGetter* getter = GetTransferList().front().getter;
+  EXPECT_TRUE(getter->Succeeded());
+  // The stand-in hangs up once it has read "BYE".
+  EXPECT_EQ(FileTranscript(Request("Farewell") + kAllAcks), Request("Farewell") + kAllAcks);
+  EXPECT_TRUE(RunUntil([&] { return !getter->IsThreadRunning(); }, 5000));
+  EXPECT_EQ(GetTransferList().size(), 1u);  // the transfer waits for the dream step
+}
+
+// A getter that cannot be made, or whose thread cannot be, must not leave a
+// transfer that never ends: the player gets the choice at once, and the same
+// dream can come again.
+struct ScarceCase {
+  const char* label;  // also the dream's name
+  size_t refusedBlock;
+  int blocksBefore;     // of that size, let through first
+  bool fileServerFirst;  // the refused attempt reached the file server
+};
+
+void PrintTo(const ScarceCase& c, std::ostream* out) { *out << c.label; }
+
+const ScarceCase kScarceCases[] = {
+    {"NoGetter", sizeof(VANT::FileGetter) + 2 * CMemMan::kGuardBytes, 0, false},
+    // The getter's connection makes its receive thread first.
+    {"NoGetterThread", sizeof(CThread) + 2 * CMemMan::kGuardBytes, 1, true},
+};
+
+class ScarceMemory : public StandInSession, public testing::WithParamInterface<ScarceCase> {};
+
+TEST_P(ScarceMemory, FailsTheDreamAtOnceAndLetsItComeAgain) {
+  const ScarceCase& c = GetParam();
+  const std::string id = c.label;
+  ForgetDream(id);
+  ServeDream(id, kDream);
+  GameScript(Steps(LoginSteps(), {Expect("armed\n"), Send("]q " + id + "\n"), Expect("goback\n"),
+                                  Send("]q " + id + "\n"), Expect("saltmarrows\n")}));
+  MessageBoxRecorder boxes;
+  boxes.QueueAnswer(kAnswerYes);
+  LogTail errors;
+  ConnectAndLogIn();
+  s_blocksBeforeRefusal = c.blocksBefore;
+  s_refusedBlockSize = c.refusedBlock;
+  SendLine("armed");
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+  EXPECT_EQ(s_refusedBlockSize.load(), 0u) << "nothing was refused";
+  s_refusedBlockSize = 0;
+  EXPECT_EQ(statusLines_,
+            (std::vector<std::string>{"Welcome", "END", "> Downloading Dream...", "> FAILED", kAbort,
+                                      "> Downloading Dream...", kWelcome, kAccepted, "> Download Complete.",
+                                      "> Decompressing dream...", "> Loading dream...", "> Dream load succeeded."}));
+  EXPECT_EQ(MaskCallStacks(errors.Text()),
+            "Out of memory trying to alloc?  A call to now must have failed...\n  -call stack:\n\n");
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, kBoxText);
+  EXPECT_TRUE(GetTransferList().empty());
+  const std::string sent = LoginBytes() + "armed\ngoback\nsaltmarrows\n";
+  EXPECT_EQ(GameTranscript(sent), sent);
+  // The refused attempt asked the file server for nothing.
+  int served = c.fileServerFirst ? 2 : 1;
+  if (c.fileServerFirst) {
+    EXPECT_EQ(FileTranscript("", 1), "");
+  }
+  EXPECT_EQ(FileTranscript(Request(id) + kAllAcks, served), Request(id) + kAllAcks);
+  EXPECT_FALSE(FileServerConnected(served + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(StandInScarce, ScarceMemory, testing::ValuesIn(kScarceCases),
+                         [](const testing::TestParamInfo<ScarceCase>& info) { return info.param.label; });
 
 TEST_F(StandInDreams, ARepeatedAnnouncementWhileDownloadingIsIgnored) {
   ForgetDream("Twice");
   ServeDream("Twice", kDream);
-  GameScript(Steps(LoginSteps(), {Send("]q Twice\n]q Twice\n"), Expect("saltmarrows\n")}));
+  // Windows file names ignore case: the same dream however it is written.
+  GameScript(Steps(LoginSteps(), {Send("]q Twice\n]q tWICE\n"), Expect("saltmarrows\n")}));
   LogTail errors;
   ConnectAndLogIn();
   ASSERT_TRUE(RunUntil([&] { return !GetTransferList().empty(); }));
   EXPECT_EQ(GetTransferList().size(), 1u);
   ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
-  EXPECT_EQ(errors.Text(), "Ignoring a repeated request for dream \"Twice\" while its download is still pending.\n");
+  EXPECT_EQ(errors.Text(), "Ignoring a repeated request for dream \"tWICE\" while its download is still pending.\n");
   EXPECT_EQ(FileTranscript(Request("Twice") + kAllAcks), Request("Twice") + kAllAcks);
   EXPECT_FALSE(FileServerConnected(2));
 }
@@ -286,14 +459,22 @@ TEST_F(StandInDreams, EndingATransferThatIsNotInTheListIsLogged) {
 
 // ---- every failure of a download ends in the player's choice
 
-enum FileCalls { kRealFileCalls, kSecondWriteFails, kCloseFails };
+// What goes wrong beside the file server's own scenario.
+enum Twist {
+  kAsServed,
+  kSecondWriteFails,  // the disk fills up
+  kCloseFails,
+  kNoAddressFile,     // data\vantfile_ip.txt is missing
+  kNothingListens,    // the address names a port that refuses connections
+  kFolderInTheWay,    // a folder stands where the archive would be written
+};
 
 struct FailureCase {
   const char* label;  // also the dream's name
   std::string fileServer;
-  FileCalls calls;
+  Twist twist;
   std::vector<std::string> status;  // after "> Downloading Dream..."
-  std::string log;                  // ID stands for the dream's name
+  std::string log;                  // ID stands for the dream's name, PORT the refusing port
   std::string received;             // by the file server; ID as above
   bool goBack;
 };
@@ -310,39 +491,67 @@ const std::string kDeleted = "Note: deleting incompletely transfered file \"qvrx
 const std::string kRequest = "RC Bob secret ID 0 2 4096\n";
 const std::string kAnomalousAnswer = "Anomolous response recieved to RC request.\n";
 
+const std::string kLongLineCut =
+    "Dropped an over-long line from the file server (more than 4096 bytes without a line feed).\n";
+const std::string kLongAnswer = "44 10000 0 4096 " + std::string(4990, 'z') + "\n";
+
 const FailureCase kFailures[] = {
-    {"BadWelcome", "\"welcome\": \"11 Go away\\n\"", kRealFileCalls, {"> FAILED"},
+    {"BadWelcome", "\"welcome\": \"11 Go away\\n\"", kAsServed, {"> FAILED"},
      "Anomolous message recieved in response to file server connect.\n", "", true},
-    {"BareTen", "\"welcome\": \"10\\n\"", kRealFileCalls, {"> FAILED"},
+    // Too long to keep, and not a welcome by its start.
+    {"LongBadWelcome", "\"welcome\": [" + JsonText(std::string(5000, 'x')) + ", " + JsonText("\n10 Welcome\n") + "]",
+     kAsServed, {"> FAILED"}, kLongLineCut + "Anomolous message recieved in response to file server connect.\n",
+     "", false},
+    {"BareTen", "\"welcome\": \"10\\n\"", kAsServed, {"> FAILED"},
      "Anomolous message recieved in response to file server connect.\n", "", false},
-    {"WrongCode", "\"answer\": \"45 Busy\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer, kRequest,
+    {"WrongCode", "\"answer\": \"45 Busy\\n\"", kAsServed, {kWelcome, "> FAILED"}, kAnomalousAnswer, kRequest,
      true},
-    {"ThreeFields", "\"answer\": \"44 10000 0\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+    {"LongAnswer", "\"answer\": " + JsonText(kLongAnswer), kAsServed, {kWelcome, "> FAILED"},
+     "Dropped an over-long line from the file server (5007 bytes).\n" + kAnomalousAnswer, kRequest, true},
+    // Nothing follows, so no later byte can end the line.
+    {"LongAnswerCut", "\"answer\": " + JsonText(kLongAnswer.substr(0, 4500)) + ", \"fail\": \"close_after_answer\"",
+     kAsServed, {kWelcome, "> FAILED"},
+     kLongLineCut + kAnomalousAnswer, kRequest, false},
+    {"ThreeFields", "\"answer\": \"44 10000 0\\n\"", kAsServed, {kWelcome, "> FAILED"}, kAnomalousAnswer,
      kRequest, false},
-    {"NoPayload", "\"answer\": \"44 10000 0 10\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+    {"NoPayload", "\"answer\": \"44 10000 0 10\\n\"", kAsServed, {kWelcome, "> FAILED"}, kAnomalousAnswer,
      kRequest, true},
-    {"HugeBlocks", "\"answer\": \"44 10000 0 2000000000\\n\"", kRealFileCalls, {kWelcome, "> FAILED"},
+    {"HugeBlocks", "\"answer\": \"44 10000 0 2000000000\\n\"", kAsServed, {kWelcome, "> FAILED"},
      kAnomalousAnswer, kRequest, false},
-    {"EmptyFile", "\"answer\": \"44 0 0 4096\\n\"", kRealFileCalls, {kWelcome, "> FAILED"}, kAnomalousAnswer,
+    {"EmptyFile", "\"answer\": \"44 0 0 4096\\n\"", kAsServed, {kWelcome, "> FAILED"}, kAnomalousAnswer,
      kRequest, true},
-    {"Untagged", "\"fail\": \"untagged_block\"", kRealFileCalls, {kWelcome, kAccepted, "> FAILED"},
+    {"Untagged", "\"fail\": \"untagged_block\"", kAsServed, {kWelcome, kAccepted, "> FAILED"},
      "Non-data block recieved while downloading file... aborting.\n" + kDeleted, kRequest + "PKOK 0\n", false},
     // Block 1 where block 0 belongs: nothing is acknowledged.
-    {"OutOfOrder", "\"fail\": \"out_of_order\", \"fail_block\": 0", kRealFileCalls,
+    {"OutOfOrder", "\"fail\": \"out_of_order\", \"fail_block\": 0", kAsServed,
      {kWelcome, kAccepted, "> FAILED"},
      "Out of order data block received from file server... aborting. (I know, I should handle this better.... "
      "later!)\n" + kDeleted,
      kRequest, true},
-    {"ClosedMidway", "\"fail\": \"close_mid\"", kRealFileCalls,
+    {"ClosedMidway", "\"fail\": \"close_mid\"", kAsServed,
      {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
      kRequest + "PKOK 0\n", false},
-    {"ShortBlock", "\"fail\": \"short_block\"", kRealFileCalls,
+    {"ShortBlock", "\"fail\": \"short_block\"", kAsServed,
      {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
      kRequest + "PKOK 0\n", true},
-    {"ClosedAfterAnswer", "\"fail\": \"close_after_answer\"", kRealFileCalls,
+    {"ClosedAfterAnswer", "\"fail\": \"close_after_answer\"", kAsServed,
      {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
      kRequest, false},
-    {"TooMuchData", "\"answer\": \"44 100 0 4096\\n\", \"pace\": \"glued\"", kRealFileCalls,
+    // The connection fails at once: state 0 with done set, so no status line
+    // of the getter's own.
+    {"NoAddress", "", kNoAddressFile, {},
+     "Failed to load vant's file-server ip and port from \\data\\vantfile_ip.txt file.\n"
+     "Unable to resolve host \"Failed to load\" port 0\n"
+     "Failed to connect to vant file server.\n",
+     "", true},
+    {"Refused", "", kNothingListens, {},
+     "Failed to connect to host \"127.0.0.1\" port PORT\n  -connection refused by server\n"
+     "Failed to connect to vant file server.\n",
+     "", false},
+    // Nothing was written, so nothing is deleted: the folder stays.
+    {"FolderInTheWay", "", kFolderInTheWay, {kWelcome, "> FAILED"},
+     "Failed to open output file, to download dream into.\n", kRequest, true},
+    {"TooMuchData", "\"answer\": \"44 100 0 4096\\n\", \"pace\": \"glued\"", kAsServed,
      {kWelcome, kAccepted, "> FAILED"},
      "File server sent more data than the transfer announced... aborting.\n" + kDeleted, kRequest, true},
     {"DiskFull", "", kSecondWriteFails, {kWelcome, kAccepted, "> FAILED"},
@@ -360,6 +569,45 @@ int CloseFails(std::FILE* file) {
   return EOF;
 }
 
+// A socket bound to a port of 127.0.0.1 that never listens: connects to it
+// are refused, and no other program can take the port while it is held.
+class RefusingPort {
+ public:
+  RefusingPort() {
+    WSADATA data;
+    started_ = WSAStartup(MAKEWORD(2, 0), &data) == 0;
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (socket_ != INVALID_SOCKET && bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+      int length = sizeof address;
+      if (getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) port_ = ntohs(address.sin_port);
+    }
+  }
+  ~RefusingPort() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    if (started_) WSACleanup();
+  }
+  int Port() const { return port_; }
+
+ private:
+  bool started_ = false;
+  SOCKET socket_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+
+// Puts the stand-in's address file back whatever the test did with it.
+class AddressFileKeeper {
+ public:
+  AddressFileKeeper() : text_(ReadFileBytes(kPath)) {}
+  ~AddressFileKeeper() { WriteFileBytes(kPath, text_); }
+
+ private:
+  static constexpr const char* kPath = "data\\vantfile_ip.txt";
+  std::string text_;
+};
+
 class DownloadFailure : public StandInSession, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
@@ -369,8 +617,20 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   ServeDream(id, kDream);
   FileScenario(c.fileServer);
   s_writes = 0;
-  if (c.calls == kSecondWriteFails) VANT::SetFileGetterFileCalls(SecondWriteFails, nullptr);
-  if (c.calls == kCloseFails) VANT::SetFileGetterFileCalls(nullptr, CloseFails);
+  if (c.twist == kSecondWriteFails) VANT::SetFileGetterFileCalls(SecondWriteFails, nullptr);
+  if (c.twist == kCloseFails) VANT::SetFileGetterFileCalls(nullptr, CloseFails);
+  AddressFileKeeper address;
+  RefusingPort refusing;
+  if (c.twist == kNoAddressFile) {
+    ASSERT_EQ(std::remove("data\\vantfile_ip.txt"), 0);
+  }
+  if (c.twist == kNothingListens) {
+    ASSERT_GT(refusing.Port(), 0);
+    WriteFileBytes("data\\vantfile_ip.txt", "127.0.0.1 " + std::to_string(refusing.Port()) + "\n");
+  }
+  if (c.twist == kFolderInTheWay) {
+    ASSERT_TRUE(std::filesystem::create_directories("qvrx_tmp/" + id + "/" + id + ".dream"));
+  }
   const std::string answer = c.goBack ? "goback\n" : "saltmarrows\n";
   GameScript(Steps(LoginSteps(), {Send("]q " + id + "\n"), Expect(answer)}));
   MessageBoxRecorder boxes;
@@ -383,15 +643,22 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   status.insert(status.end(), c.status.begin(), c.status.end());
   status.push_back(kAbort);
   EXPECT_EQ(statusLines_, status);
-  EXPECT_EQ(errors.Text(), WithId(c.log, id));
+  std::string log = WithId(c.log, id);
+  size_t port = log.find("PORT");
+  if (port != std::string::npos) log.replace(port, 4, std::to_string(refusing.Port()));
+  EXPECT_EQ(errors.Text(), log);
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, kBoxText);
   EXPECT_EQ(boxes.Boxes()[0].caption, "Erp");
   EXPECT_TRUE(GetTransferList().empty());
   EXPECT_FALSE(FileExists(DreamFile(id)));
+  EXPECT_EQ(std::filesystem::is_directory("qvrx_tmp/" + id + "/" + id + ".dream"), c.twist == kFolderInTheWay);
   EXPECT_TRUE(EffectLog().empty());  // nothing extracted or loaded
   EXPECT_EQ(GameTranscript(LoginBytes() + answer), LoginBytes() + answer);
   EXPECT_EQ(FileTranscript(WithId(c.received, id)), WithId(c.received, id));
+  if (c.twist == kNoAddressFile || c.twist == kNothingListens) {
+    EXPECT_FALSE(FileServerConnected());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(StandInFailures, DownloadFailure, testing::ValuesIn(kFailures),

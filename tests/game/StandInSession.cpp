@@ -102,6 +102,7 @@ void StandInSession::TearDown() {
   SetWorldEffects(previousEffects_);
   GetPlayerInfo() = PlayerInfo();
   VANT::SetFileGetterFileCalls(nullptr, nullptr);
+  VANT::SetFileGetterIdlePause(nullptr);
 }
 
 void StandInSession::GameScript(const std::vector<std::string>& steps) {

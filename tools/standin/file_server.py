@@ -19,8 +19,10 @@ CLIENT_FOLDER/standin/file.json again; all keys are optional:
      "pace": "ack",             "ack": each block after the previous one's PKOK;
                                 "burst": all blocks at once; "glued": the
                                 answer and all blocks in one write
+     "answer_delay": 0.1,       seconds between the request and the answer
      "answer": "...",           the whole answer line instead of the real one
      "total": 123,              the total to announce instead of the file's size
+     "trailer": "...",          bytes sent in the same write as the last block
      "fail": "...",             one failure, at block "fail_block" (default 1):
         "untagged_block"          that block does not begin with "SC"
         "out_of_order"            the next block number is skipped there
@@ -28,7 +30,8 @@ CLIENT_FOLDER/standin/file.json again; all keys are optional:
         "short_block"             half of that block, then hang up
         "close_after_answer"      hang up right after the answer line
         "close_after_blocks"      hang up right after the last block, without
-                                  waiting for acknowledgements
+                                  waiting for acknowledgements (also with
+                                  "glued": right after that one write)
      "dream_overrides": {"<id>": {...}}   the same keys, for one dream only}
 
 An id without a file is answered "45 No such dream". Failures hang up only
@@ -83,16 +86,22 @@ def serve(server, connection, scenario):
         connection.wait_for_client_close(linger)
         return
 
+    time.sleep(float(options.get("answer_delay", 0)))
     size = int(options.get("block_size", 4096))
     total = int(options.get("total", len(content) if content is not None else 0))
     answer = standin_common.to_bytes(options.get("answer", "44 %d 0 %d\n" % (total, size)))
     pace = options.get("pace", "ack")
     fail = options.get("fail")
+    trailer = standin_common.to_bytes(options.get("trailer", ""))
     if pace == "glued" and content is not None and size > HEADER:
         payload = size - HEADER
         blocks = [block_bytes(i, content[i * payload:(i + 1) * payload], size)
                   for i in range((len(content) + payload - 1) // payload)]
-        connection.send(answer + b"".join(blocks))
+        connection.send(answer + b"".join(blocks) + trailer)
+        if fail == "close_after_blocks":
+            connection.log("closing after the glued answer and blocks")
+            connection.close()
+            return
         connection.wait_for_client_close(linger)
         return
     connection.send(answer)
@@ -123,6 +132,8 @@ def serve(server, connection, scenario):
             if fail == "out_of_order":
                 number = index + 1
         data = block_bytes(number, piece, size, tag)
+        if index == count - 1:
+            data += trailer
         if index == fail_block and fail == "short_block":
             connection.send(data[:size // 2])
             connection.log("closing inside block %d" % index)
