@@ -32,9 +32,13 @@ bool IsReservedDeviceName(const std::string& component) {
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (char& c : stem)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
+    return true;
+  if (stem.size() != 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) return false;
+  // The port's digit; the ANSI code page's superscripts one, two and three
+  // (0xB9, 0xB2, 0xB3) name ports too.
+  const unsigned char digit = static_cast<unsigned char>(stem[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 // The name for the log: as far as it goes, control characters shown as '?'.

@@ -172,7 +172,14 @@ TEST(DreamEntryNames, SafeAndUnsafe) {
       {"star*", false},           {"pipe|", false},             {"quote\"", false},
       {"lt<", false},             {"gt>", false},               {"LPT1.txt", false},
       {"aux", false},             {"floors\\com3", false},      {"name. ", false},
-      {"", false},
+      {"", false},                {"COM0", false},              {"lpt0.txt", false},
+      // Superscript digits of the ANSI code page name ports too.
+      {"COM\xb9", false},         {"com\xb2.txt", false},       {"Com\xb3 .map", false},
+      {"LPT\xb9.fsh", false},     {"lpt\xb2", false},           {"floors\\LpT\xb3.txt", false},
+      {"COM\xb9\xb9", true},      {"LPT\xb4", true},            {"COM\xbc", true},
+      {"CONIN$", false},          {"conin$.txt", false},        {"CONOUT$", false},
+      {"ConOut$ .log", false},    {"a\\conout$", false},       {"CONIN", true},
+      {"CONOUT$1", true},         {"conin$x.txt", true},
   };
   for (const Case& c : cases) {
     std::string field = c.name;
