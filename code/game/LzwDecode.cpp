@@ -94,7 +94,7 @@ inline void CopyEarlier(unsigned char* to, const unsigned char* from, size_t len
 
 }  // namespace
 
-void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned char>& output) {
+size_t LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned char>& output) {
   OutputWriter out(output, length);
   std::unique_ptr<Entry[]> table(new Entry[size_t(1) << kMaxWidth]);
 
@@ -124,7 +124,7 @@ void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned c
       // filled the dictionary and ended there is complete.
       ErrorLog << "lzw decode: the stream needs codes of more than 16 bits; decoding abandoned.\n";
       out.Discard();
-      return;
+      return out.Size();
     }
     bitCount -= width;
     const unsigned code = static_cast<unsigned>(bits >> bitCount) & ((1u << width) - 1);
@@ -182,9 +182,10 @@ void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned c
     prevLength = curLength;
   }
   out.Finish();
-  return;
+  return out.Size();
 
 tooLong:
   ErrorLog << "lzw decode: the output passed 64 MiB; decoding abandoned.\n";
   out.Discard();
+  return out.Size();
 }

@@ -35,6 +35,9 @@ TEST(LzwDecode, HandPackedStreams) {
     EXPECT_EQ(Decode(c.input), c.output) << c.what;
     EXPECT_EQ(log.Text(), "") << c.what;
   }
+  // The call tells how much it decoded.
+  std::vector<unsigned char> out(2, 'x');
+  EXPECT_EQ(LzwDecode(reinterpret_cast<const unsigned char*>("\x80\x10\x60\x50\x10"), 5, out), 3u);
 }
 
 TEST(LzwDecode, FirstEntryIsThePairOfTheFirstTwoCodes) {
@@ -159,7 +162,12 @@ TEST(LzwDecode, OutputPast64MiBFails) {
   LogTail log;
   std::string input = FixtureBytes("lzw/runaway.lzw");
   ASSERT_LT(input.size(), 65536u);
-  EXPECT_EQ(Decode(input), "");
+  std::vector<unsigned char> out;
+  // The bytes decoded before it gave up are counted, though not kept.
+  const size_t work = LzwDecode(reinterpret_cast<const unsigned char*>(input.data()), input.size(), out);
+  EXPECT_TRUE(out.empty());
+  EXPECT_GT(work, kLzwOutputLimit - 65536);
+  EXPECT_LE(work, kLzwOutputLimit);
   EXPECT_EQ(log.Text(),
             "lzw dict: Adding even though dict is past 12 bits...\n"
             "lzw decode: the output passed 64 MiB; decoding abandoned.\n");
