@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "LocalFiles.h"
@@ -23,6 +24,8 @@ constexpr size_t kEntryNameSize = 48;
 constexpr size_t kBzipFirstBuffer = 1u << 20;
 // Every method's ceiling for one entry's data.
 constexpr size_t kEntryOutputLimit = kLzwOutputLimit;
+
+DreamLzwDecoder s_lzwDecoder = LzwDecode;
 
 uint32_t ReadU32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -104,7 +107,7 @@ std::vector<unsigned char> UnpackEntry(uint32_t method, unsigned char* stored, u
     *produced = storedSize;
   } else if (method == 0) {
     for (uint32_t i = 0; i < storedSize; ++i) stored[i] = static_cast<unsigned char>(~stored[i]);
-    *produced = LzwDecode(stored, storedSize, data);
+    *produced = s_lzwDecoder(stored, storedSize, data);
     if (data.empty()) {
       ErrorLog << "Data decompression (lzw) failed on file \"" << name << "\" in dream file: " << path << "\n";
     } else if (data.size() < storedSize) {
@@ -121,6 +124,12 @@ std::vector<unsigned char> UnpackEntry(uint32_t method, unsigned char* stored, u
 }
 
 }  // namespace
+
+DreamLzwDecoder SetDreamLzwDecoder(DreamLzwDecoder decoder) {
+  DreamLzwDecoder old = s_lzwDecoder;
+  s_lzwDecoder = decoder ? decoder : LzwDecode;
+  return old;
+}
 
 bool IsSafeEntryName(const char* field, size_t fieldSize) {
   size_t length = 0;
@@ -198,8 +207,17 @@ bool ExtractDream(const std::string& path) {
                << "): its entries unpack to more than 256 MiB; the rest is not extracted.\n";
       return false;
     }
+    std::vector<unsigned char> data;
     uint64_t produced = 0;
-    std::vector<unsigned char> data = UnpackEntry(method, stored, storedSize, name, path, outPath, &produced);
+    try {
+      data = UnpackEntry(method, stored, storedSize, name, path, outPath, &produced);
+    } catch (const std::bad_alloc&) {
+      // Address space runs short in the 32-bit program long before memory
+      // does; the entry fails, the rest may still fit. It counts as a whole
+      // entry's worth, so that a run of such entries still meets the budget.
+      produced = kEntryOutputLimit;
+      ErrorLog << "Not enough memory to unpack file \"" << name << "\" in dream file: " << path << "\n";
+    }
     unpacked += produced;
 
     if (data.empty()) {

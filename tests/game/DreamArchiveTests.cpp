@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 
 #include "FormatTestSupport.h"
 #include "TestSupport.h"
@@ -252,6 +253,37 @@ TEST_F(DreamArchiveTest, EntriesPastTheBudgetEndTheExtraction) {
   // The next archive has a budget of its own.
   EXPECT_TRUE(ExtractDream(Place(DreamArchive({DreamEntry("next.txt", 1, Complement("next"))}), "next.dream")));
   EXPECT_EQ(Read("next.txt"), "next");
+}
+
+// The 32-bit program can run short of address space for an entry's data:
+// that entry fails, the rest are still extracted.
+TEST_F(DreamArchiveTest, EntryThatRunsOutOfMemoryFails) {
+  struct Starved {
+    static size_t Decode(const unsigned char*, size_t, std::vector<unsigned char>& output) {
+      output.resize(100);  // what a decoder may have grown before it failed
+      throw std::bad_alloc();
+    }
+  };
+  DreamLzwDecoder real = SetDreamLzwDecoder(Starved::Decode);
+  std::string path = Place(DreamArchive({
+      DreamEntry("first.txt", 1, Complement("first")),
+      DreamEntry("starved.bin", 0, Complement(CodePacker().Put(256, 9).Put(65, 9).Put(257, 9).Bytes())),
+      DreamEntry("last.txt", 1, Complement("last")),
+  }));
+  LogTail log;
+  const bool extracted = ExtractDream(path);
+  SetDreamLzwDecoder(real);
+  EXPECT_TRUE(extracted);
+  EXPECT_EQ(log.Text(), "Not enough memory to unpack file \"starved.bin\" in dream file: " + path + "\n" +
+                            "No decompressed data generated for file: " + Backslashed(folder_ + "/dream/") +
+                            "starved.bin, so skipping\n");
+  EXPECT_EQ(Extracted(), (std::vector<std::string>{"first.txt", "last.txt", "test.dream"}));
+  EXPECT_EQ(Read("last.txt"), "last");
+
+  // Null restores the real decoder.
+  SetDreamLzwDecoder(nullptr);
+  ASSERT_TRUE(ExtractDream(path));
+  EXPECT_EQ(Read("starved.bin"), "A");
 }
 
 TEST_F(DreamArchiveTest, UnsafeNamesAreRefusedAndNothingLeavesTheFolder) {
