@@ -5,8 +5,10 @@
 
 #include <bzlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "LocalFiles.h"
@@ -19,8 +21,11 @@ namespace {
 constexpr uint64_t kArchiveHeaderSize = 28;
 constexpr uint64_t kEntryHeaderSize = 62;
 constexpr size_t kEntryNameSize = 48;
-constexpr unsigned kBzipFirstBuffer = 1u << 20;
-constexpr unsigned kBzipLargestBuffer = 64u << 20;
+constexpr size_t kBzipFirstBuffer = 1u << 20;
+// Every method's ceiling for one entry's data.
+constexpr size_t kEntryOutputLimit = kLzwOutputLimit;
+
+DreamLzwDecoder s_lzwDecoder = LzwDecode;
 
 uint32_t ReadU32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -32,9 +37,13 @@ bool IsReservedDeviceName(const std::string& component) {
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (char& c : stem)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '1' && stem[3] <= '9';
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
+    return true;
+  if (stem.size() != 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) return false;
+  // The port's digit; the ANSI code page's superscripts one, two and three
+  // (0xB9, 0xB2, 0xB3) name ports too.
+  const unsigned char digit = static_cast<unsigned char>(stem[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 // The name for the log: as far as it goes, control characters shown as '?'.
@@ -47,26 +56,80 @@ std::string Printable(const char* field, size_t fieldSize) {
   return text;
 }
 
-std::vector<unsigned char> DecompressBzip2(const unsigned char* stored, uint32_t size, const std::string& outPath) {
-  std::vector<unsigned char> data;
-  for (unsigned capacity = kBzipFirstBuffer; capacity <= kBzipLargestBuffer; capacity *= 2) {
-    data.resize(capacity);
-    unsigned produced = capacity;
-    int result = BZ2_bzBuffToBuffDecompress(reinterpret_cast<char*>(data.data()), &produced,
-                                            reinterpret_cast<char*>(const_cast<unsigned char*>(stored)), size, 0, 0);
-    if (result == BZ_OK) {
-      data.resize(produced);
-      return data;
-    }
-    if (result != BZ_OUTBUFF_FULL) {
-      ErrorLog << "error while doing bz2 decompression for file " << outPath << ", result=" << result << "\n";
-      break;
+// bzip2 in one pass: the stream is decompressed once into a buffer that
+// doubles from 1 MiB as it fills, up to the entry limit (an entry that
+// needs more gives no data, and no message of its own). *produced: the
+// bytes decompressed, kept or not.
+std::vector<unsigned char> DecompressBzip2(const unsigned char* stored, uint32_t size, const std::string& outPath,
+                                          uint64_t* produced) {
+  bz_stream stream;
+  std::memset(&stream, 0, sizeof stream);
+  int result = BZ2_bzDecompressInit(&stream, 0, 0);
+  if (result == BZ_OK) {
+    struct StreamEnd {
+      bz_stream* stream;
+      ~StreamEnd() { BZ2_bzDecompressEnd(stream); }
+    } streamEnd{&stream};
+    stream.next_in = reinterpret_cast<char*>(const_cast<unsigned char*>(stored));
+    stream.avail_in = size;
+    std::vector<unsigned char> data(kBzipFirstBuffer);
+    size_t done = 0;
+    for (;;) {
+      stream.next_out = reinterpret_cast<char*>(data.data() + done);
+      stream.avail_out = static_cast<unsigned>(data.size() - done);
+      result = BZ2_bzDecompress(&stream);
+      done = data.size() - stream.avail_out;
+      *produced = done;
+      if (result == BZ_STREAM_END) {
+        data.resize(done);
+        return data;
+      }
+      // Room left over means the input ran out before the stream's end.
+      if (result == BZ_OK && stream.avail_out > 0) result = BZ_UNEXPECTED_EOF;
+      if (result != BZ_OK) break;
+      if (data.size() >= kEntryOutputLimit) return std::vector<unsigned char>();
+      data.resize(std::min(data.size() * 2, kEntryOutputLimit));
     }
   }
+  ErrorLog << "error while doing bz2 decompression for file " << outPath << ", result=" << result << "\n";
   return std::vector<unsigned char>();
 }
 
+// An entry's data by its method; empty when there is none (each failure
+// logged). *produced: the bytes the entry made, kept or not.
+std::vector<unsigned char> UnpackEntry(uint32_t method, unsigned char* stored, uint32_t storedSize,
+                                       const std::string& name, const std::string& path,
+                                       const std::string& outPath, uint64_t* produced) {
+  std::vector<unsigned char> data;
+  if (method == 1) {
+    data.assign(stored, stored + storedSize);
+    for (unsigned char& b : data) b = static_cast<unsigned char>(~b);
+    *produced = storedSize;
+  } else if (method == 0) {
+    for (uint32_t i = 0; i < storedSize; ++i) stored[i] = static_cast<unsigned char>(~stored[i]);
+    *produced = s_lzwDecoder(stored, storedSize, data);
+    if (data.empty()) {
+      ErrorLog << "Data decompression (lzw) failed on file \"" << name << "\" in dream file: " << path << "\n";
+    } else if (data.size() < storedSize) {
+      ErrorLog << "Data decompression (lzw) has a suspicious size on file \"" << name
+               << "\" in dream file: " << path << " ...\n";
+    }
+  } else if (method == 2) {
+    data = DecompressBzip2(stored, storedSize, outPath, produced);
+  } else {
+    ErrorLog << "Unsupported compression method for file \"" << name << "\" in dream \"" << path << "\": method "
+             << std::to_string(method) << "\n";
+  }
+  return data;
+}
+
 }  // namespace
+
+DreamLzwDecoder SetDreamLzwDecoder(DreamLzwDecoder decoder) {
+  DreamLzwDecoder old = s_lzwDecoder;
+  s_lzwDecoder = decoder ? decoder : LzwDecode;
+  return old;
+}
 
 bool IsSafeEntryName(const char* field, size_t fieldSize) {
   size_t length = 0;
@@ -103,6 +166,7 @@ bool ExtractDream(const std::string& path) {
     return false;
   }
   const std::string dir = GetDirectory(path);
+  uint64_t unpacked = 0;  // bytes the entries have made so far, kept or not
 
   for (uint64_t offset = kArchiveHeaderSize; offset < length;) {
     const unsigned char* header = archive.data() + offset;
@@ -135,25 +199,26 @@ bool ExtractDream(const std::string& path) {
     const std::string outPath = dir + name;
     if (LocalFileSize(outPath) >= int64_t(storedSize)) continue;  // extracted before
 
-    std::vector<unsigned char> data;
-    if (method == 1) {
-      data.assign(stored, stored + storedSize);
-      for (unsigned char& b : data) b = static_cast<unsigned char>(~b);
-    } else if (method == 0) {
-      for (uint32_t i = 0; i < storedSize; ++i) stored[i] = static_cast<unsigned char>(~stored[i]);
-      LzwDecode(stored, storedSize, data);
-      if (data.empty()) {
-        ErrorLog << "Data decompression (lzw) failed on file \"" << name << "\" in dream file: " << path << "\n";
-      } else if (data.size() < storedSize) {
-        ErrorLog << "Data decompression (lzw) has a suspicious size on file \"" << name
-                 << "\" in dream file: " << path << " ...\n";
-      }
-    } else if (method == 2) {
-      data = DecompressBzip2(stored, storedSize, outPath);
-    } else {
-      ErrorLog << "Unsupported compression method for file \"" << name << "\" in dream \"" << path << "\": method "
-               << std::to_string(method) << "\n";
+    // A few hundred bytes can unpack to an entry's whole 64 MiB: without a
+    // budget for the archive, thousands of such entries would keep the
+    // extraction busy for hours.
+    if (unpacked >= kDreamUnpackBudget) {
+      ErrorLog << "Error decompressing dream file (" << path
+               << "): its entries unpack to more than 256 MiB; the rest is not extracted.\n";
+      return false;
     }
+    std::vector<unsigned char> data;
+    uint64_t produced = 0;
+    try {
+      data = UnpackEntry(method, stored, storedSize, name, path, outPath, &produced);
+    } catch (const std::bad_alloc&) {
+      // Address space runs short in the 32-bit program long before memory
+      // does; the entry fails, the rest may still fit. It counts as a whole
+      // entry's worth, so that a run of such entries still meets the budget.
+      produced = kEntryOutputLimit;
+      ErrorLog << "Not enough memory to unpack file \"" << name << "\" in dream file: " << path << "\n";
+    }
+    unpacked += produced;
 
     if (data.empty()) {
       ErrorLog << "No decompressed data generated for file: " << outPath << ", so skipping\n";

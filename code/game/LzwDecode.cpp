@@ -20,7 +20,7 @@ constexpr unsigned kClearCode = 256;
 constexpr unsigned kEndCode = 257;
 constexpr unsigned kFirstFreeCode = 258;
 // The stream format carries codes of at most 16 bits: the dictionary may
-// reach 65535 entries, after which the next code would need 17 bits.
+// reach 65535 entries, after which a further code would need 17 bits.
 constexpr unsigned kMaxWidth = 16;
 
 struct Entry {
@@ -94,7 +94,7 @@ inline void CopyEarlier(unsigned char* to, const unsigned char* from, size_t len
 
 }  // namespace
 
-void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned char>& output) {
+size_t LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned char>& output) {
   OutputWriter out(output, length);
   std::unique_ptr<Entry[]> table(new Entry[size_t(1) << kMaxWidth]);
 
@@ -118,6 +118,13 @@ void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned c
         bitCount += 8;
       }
       if (bitCount < width) break;
+    }
+    if (width > kMaxWidth) {
+      // Only now, with a whole code of that width in hand: a stream that
+      // filled the dictionary and ended there is complete.
+      ErrorLog << "lzw decode: the stream needs codes of more than 16 bits; decoding abandoned.\n";
+      out.Discard();
+      return out.Size();
     }
     bitCount -= width;
     const unsigned code = static_cast<unsigned>(bits >> bitCount) & ((1u << width) - 1);
@@ -167,22 +174,18 @@ void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned c
       }
       table[dictSize] = Entry{prevStart, prevLength + 1};
       ++dictSize;
-      if (dictSize + 1 == (1u << width)) {
-        if (width == kMaxWidth) {
-          ErrorLog << "lzw decode: the stream needs codes of more than 16 bits; decoding abandoned.\n";
-          out.Discard();
-          return;
-        }
-        ++width;
-      }
+      // Past 16 bits the table is full (no code of that width fits it):
+      // the width still grows, and the next code read fails.
+      if (dictSize + 1 == (1u << width)) ++width;
     }
     prevStart = curStart;
     prevLength = curLength;
   }
   out.Finish();
-  return;
+  return out.Size();
 
 tooLong:
   ErrorLog << "lzw decode: the output passed 64 MiB; decoding abandoned.\n";
   out.Discard();
+  return out.Size();
 }

@@ -10,4 +10,6 @@ constexpr size_t kLzwOutputLimit = 64u << 20;
 
 // Appends the decoded bytes of the (already complemented) input to output.
 // The caller judges success by what was appended: nothing means failure.
-void LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned char>& output);
+// Returns how many bytes the call decoded, whether it kept them or not: the
+// work it did, for callers that budget it.
+size_t LzwDecode(const unsigned char* input, size_t length, std::vector<unsigned char>& output);

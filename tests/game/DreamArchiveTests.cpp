@@ -1,11 +1,16 @@
 // Dream archive extraction: the generator's archives, archives built here
 // byte by byte, and hostile ones that must never write outside the dream's
 // folder.
+#include <bzlib.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <new>
 
 #include "FormatTestSupport.h"
 #include "TestSupport.h"
 #include "game/DreamArchive.h"
+#include "game/LzwDecode.h"
 
 namespace {
 
@@ -89,6 +94,74 @@ TEST_F(DreamArchiveTest, Bzip2EntryGrowsItsBufferUntilTheDataFits) {
   EXPECT_TRUE(data == FixtureBytes("dream/big.expected/big.bin"));
 }
 
+// Extraction decompresses bzip2 entries in one pass; what it makes of each
+// stream is what the library's single-call decompression makes of it with
+// a buffer of the entry's whole 64 MiB: the same data, or the same result
+// code in the log.
+TEST_F(DreamArchiveTest, Bzip2EntriesAsTheSingleCallDecompressesThem) {
+  auto compress = [](const std::string& data) {
+    std::string out(data.size() + data.size() / 100 + 600, '\0');
+    unsigned size = static_cast<unsigned>(out.size());
+    EXPECT_EQ(BZ2_bzBuffToBuffCompress(&out[0], &size, const_cast<char*>(data.data()),
+                                       static_cast<unsigned>(data.size()), 9, 0, 0),
+              BZ_OK);
+    out.resize(size);
+    return out;
+  };
+  std::string mib;
+  for (size_t i = 0; i < (1u << 20); ++i) mib += static_cast<char>((i * 13 + (i >> 9)) & 0xFF);
+  const std::string text = compress("some text of a dream, some text of a dream\r\n");
+  const std::string whole = compress(mib);
+  std::string corrupt = whole;
+  corrupt[corrupt.size() / 2] ^= 0x55;
+  struct Case {
+    const char* name;
+    std::string stored;
+  };
+  const Case cases[] = {
+      {"exact.bin", whole},                             // fills the first buffer exactly
+      {"over.bin", compress(mib + "x")},                // one byte more
+      {"trailing.txt", text + "trailing bytes"},        // bytes after the stream's end are ignored
+      {"twice.txt", text + text},                       // so is a second stream
+      {"cut.bin", whole.substr(0, whole.size() / 2)},   // input ends inside the stream
+      {"corrupt.bin", corrupt},
+      {"magic.bin", "BZh0" + text.substr(4)},
+      {"empty.bin", ""},
+  };
+  std::vector<std::string> entries;
+  for (const Case& c : cases) entries.push_back(DreamEntry(c.name, 2, c.stored));
+  std::string path = Place(DreamArchive(entries));
+  const std::string dir = Backslashed(folder_ + "/dream/");
+  LogTail log;
+  EXPECT_TRUE(ExtractDream(path));
+
+  std::string expectedLog;
+  std::vector<std::string> made = {"test.dream"};
+  int succeeded = 0;
+  for (const Case& c : cases) {
+    std::string oracle(kLzwOutputLimit, '\0');
+    unsigned size = static_cast<unsigned>(oracle.size());
+    int result = BZ2_bzBuffToBuffDecompress(&oracle[0], &size, const_cast<char*>(c.stored.data()),
+                                            static_cast<unsigned>(c.stored.size()), 0, 0);
+    if (result == BZ_OK) {
+      oracle.resize(size);
+      EXPECT_TRUE(Read(c.name) == oracle) << c.name;
+      made.push_back(c.name);
+      ++succeeded;
+    } else {
+      expectedLog += "error while doing bz2 decompression for file " + dir + c.name + ", result=" +
+                     std::to_string(result) + "\n" + "No decompressed data generated for file: " + dir + c.name +
+                     ", so skipping\n";
+    }
+  }
+  EXPECT_EQ(succeeded, 4);
+  EXPECT_EQ(log.Text(), expectedLog);
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(Extracted(), made);
+  EXPECT_EQ(Read("exact.bin").size(), 1u << 20);
+  EXPECT_EQ(Read("twice.txt"), "some text of a dream, some text of a dream\r\n");
+}
+
 TEST_F(DreamArchiveTest, EntryProblemsAreReportedAndTheRestExtracted) {
   const std::string past12 = FixtureBytes("lzw/past12.lzw");
   std::string path = Place(DreamArchive({
@@ -137,6 +210,82 @@ TEST_F(DreamArchiveTest, HostileStreamsEndWithoutData) {
   EXPECT_EQ(Extracted(), (std::vector<std::string>{"ok.txt", "streams.dream"}));
 }
 
+// Each bzip2 entry of about a hundred bytes unpacks past an entry's 64 MiB:
+// four of them spend the archive's budget, and the archive is given up
+// before the fifth.
+TEST_F(DreamArchiveTest, EntriesPastTheBudgetEndTheExtraction) {
+  ASSERT_EQ(kDreamUnpackBudget, 4 * kLzwOutputLimit);
+  std::string path = PlaceFixture("dream/budget/budget.dream");
+  const std::string dir = Backslashed(folder_ + "/dream/");
+  LogTail log;
+  EXPECT_FALSE(ExtractDream(path));
+  std::string expected;
+  for (int i = 1; i <= 4; ++i)
+    expected += "No decompressed data generated for file: " + dir + "bomb" + std::to_string(i) + ".bin, so skipping\n";
+  expected += "Error decompressing dream file (" + path + "): its entries unpack to more than 256 MiB; the rest is "
+              "not extracted.\n";
+  EXPECT_EQ(log.Text(), expected);
+  EXPECT_EQ(Extracted(), std::vector<std::string>{"budget.dream"});
+
+  // LZW output counts too, and so does the data of entries that fail: each
+  // runaway stream decodes nearly 64 MiB before it is abandoned, so the
+  // fifth one passes the budget and the stored entry after it is refused.
+  const std::string runaway = Complement(FixtureBytes("lzw/runaway.lzw"));
+  std::vector<std::string> entries;
+  for (int i = 1; i <= 5; ++i) entries.push_back(DreamEntry("run" + std::to_string(i) + ".bin", 0, runaway));
+  entries.push_back(DreamEntry("small.txt", 1, Complement("small")));
+  std::string lzw = Place(DreamArchive(entries), "lzw.dream");
+  LogTail log2;
+  EXPECT_FALSE(ExtractDream(lzw));
+  expected.clear();
+  for (int i = 1; i <= 5; ++i) {
+    const std::string name = "run" + std::to_string(i) + ".bin";
+    expected += "lzw dict: Adding even though dict is past 12 bits...\n"
+                "lzw decode: the output passed 64 MiB; decoding abandoned.\n"
+                "Data decompression (lzw) failed on file \"" + name + "\" in dream file: " + lzw + "\n"
+                "No decompressed data generated for file: " + dir + name + ", so skipping\n";
+  }
+  expected += "Error decompressing dream file (" + lzw + "): its entries unpack to more than 256 MiB; the rest is "
+              "not extracted.\n";
+  EXPECT_EQ(log2.Text(), expected);
+  EXPECT_EQ(Extracted(), (std::vector<std::string>{"budget.dream", "lzw.dream"}));
+
+  // The next archive has a budget of its own.
+  EXPECT_TRUE(ExtractDream(Place(DreamArchive({DreamEntry("next.txt", 1, Complement("next"))}), "next.dream")));
+  EXPECT_EQ(Read("next.txt"), "next");
+}
+
+// The 32-bit program can run short of address space for an entry's data:
+// that entry fails, the rest are still extracted.
+TEST_F(DreamArchiveTest, EntryThatRunsOutOfMemoryFails) {
+  struct Starved {
+    static size_t Decode(const unsigned char*, size_t, std::vector<unsigned char>& output) {
+      output.resize(100);  // what a decoder may have grown before it failed
+      throw std::bad_alloc();
+    }
+  };
+  DreamLzwDecoder real = SetDreamLzwDecoder(Starved::Decode);
+  std::string path = Place(DreamArchive({
+      DreamEntry("first.txt", 1, Complement("first")),
+      DreamEntry("starved.bin", 0, Complement(CodePacker().Put(256, 9).Put(65, 9).Put(257, 9).Bytes())),
+      DreamEntry("last.txt", 1, Complement("last")),
+  }));
+  LogTail log;
+  const bool extracted = ExtractDream(path);
+  SetDreamLzwDecoder(real);
+  EXPECT_TRUE(extracted);
+  EXPECT_EQ(log.Text(), "Not enough memory to unpack file \"starved.bin\" in dream file: " + path + "\n" +
+                            "No decompressed data generated for file: " + Backslashed(folder_ + "/dream/") +
+                            "starved.bin, so skipping\n");
+  EXPECT_EQ(Extracted(), (std::vector<std::string>{"first.txt", "last.txt", "test.dream"}));
+  EXPECT_EQ(Read("last.txt"), "last");
+
+  // Null restores the real decoder.
+  SetDreamLzwDecoder(nullptr);
+  ASSERT_TRUE(ExtractDream(path));
+  EXPECT_EQ(Read("starved.bin"), "A");
+}
+
 TEST_F(DreamArchiveTest, UnsafeNamesAreRefusedAndNothingLeavesTheFolder) {
   std::string path = PlaceFixture("dream/unsafe/unsafe.dream");
   LogTail log;
@@ -172,7 +321,14 @@ TEST(DreamEntryNames, SafeAndUnsafe) {
       {"star*", false},           {"pipe|", false},             {"quote\"", false},
       {"lt<", false},             {"gt>", false},               {"LPT1.txt", false},
       {"aux", false},             {"floors\\com3", false},      {"name. ", false},
-      {"", false},
+      {"", false},                {"COM0", false},              {"lpt0.txt", false},
+      // Superscript digits of the ANSI code page name ports too.
+      {"COM\xb9", false},         {"com\xb2.txt", false},       {"Com\xb3 .map", false},
+      {"LPT\xb9.fsh", false},     {"lpt\xb2", false},           {"floors\\LpT\xb3.txt", false},
+      {"COM\xb9\xb9", true},      {"LPT\xb4", true},            {"COM\xbc", true},
+      {"CONIN$", false},          {"conin$.txt", false},        {"CONOUT$", false},
+      {"ConOut$ .log", false},    {"a\\conout$", false},       {"CONIN", true},
+      {"CONOUT$1", true},         {"conin$x.txt", true},
   };
   for (const Case& c : cases) {
     std::string field = c.name;

@@ -35,6 +35,9 @@ TEST(LzwDecode, HandPackedStreams) {
     EXPECT_EQ(Decode(c.input), c.output) << c.what;
     EXPECT_EQ(log.Text(), "") << c.what;
   }
+  // The call tells how much it decoded.
+  std::vector<unsigned char> out(2, 'x');
+  EXPECT_EQ(LzwDecode(reinterpret_cast<const unsigned char*>("\x80\x10\x60\x50\x10"), 5, out), 3u);
 }
 
 TEST(LzwDecode, FirstEntryIsThePairOfTheFirstTwoCodes) {
@@ -111,12 +114,60 @@ TEST(LzwDecode, CodesPast16BitsFail) {
             "lzw decode: the stream needs codes of more than 16 bits; decoding abandoned.\n");
 }
 
+// The dictionary may fill up to 65535 entries; only a code that must then
+// be read with 17 bits fails the stream. Fewer bits left over at the end
+// are ignored, as at any other width.
+TEST(LzwDecode, FullDictionaryFailsOnlyWhenA17BitCodeFollows) {
+  // Two clears (the second changes nothing) put the end of the codes on a
+  // byte boundary. After a clear the first code adds no entry and each
+  // later one adds one: 65278 codes bring the dictionary to 65535 entries.
+  CodePacker packer;
+  packer.Put(256, 9).Put(256, 9);
+  std::string expected;
+  unsigned dict = 258;
+  int width = 9;
+  for (int i = 0; i < 65278; ++i) {
+    const unsigned code = (i * 7 + 3) & 0xFF;
+    packer.Put(code, width);
+    expected += static_cast<char>(code);
+    if (i > 0 && ++dict + 1 == (1u << width)) ++width;
+  }
+  ASSERT_EQ(dict, 65535u);
+  ASSERT_EQ(width, 17);
+  const std::string full = packer.Bytes();
+  ASSERT_EQ(full.size() * 8, 9u * 2 + 9 * 254 + 10 * 512 + 11 * 1024 + 12 * 2048 + 13 * 4096 + 14 * 8192 +
+                                 15 * 16384 + 16 * 32768);
+
+  const char kPast12[] = "lzw dict: Adding even though dict is past 12 bits...\n";
+  {
+    LogTail log;
+    EXPECT_TRUE(Decode(full) == expected);
+    EXPECT_EQ(log.Text(), kPast12);
+  }
+  {
+    LogTail log;  // sixteen more bits: not a whole code
+    EXPECT_TRUE(Decode(full + std::string("\x12\x34", 2)) == expected);
+    EXPECT_EQ(log.Text(), kPast12);
+  }
+  {
+    LogTail log;  // a whole 17-bit code ('A'), then padding
+    EXPECT_EQ(Decode(full + std::string("\x00\x20\x80", 3), "kept"), "kept");
+    EXPECT_EQ(log.Text(), std::string(kPast12) +
+                              "lzw decode: the stream needs codes of more than 16 bits; decoding abandoned.\n");
+  }
+}
+
 TEST(LzwDecode, OutputPast64MiBFails) {
   // A few kilobytes whose codes each repeat the growing previous string.
   LogTail log;
   std::string input = FixtureBytes("lzw/runaway.lzw");
   ASSERT_LT(input.size(), 65536u);
-  EXPECT_EQ(Decode(input), "");
+  std::vector<unsigned char> out;
+  // The bytes decoded before it gave up are counted, though not kept.
+  const size_t work = LzwDecode(reinterpret_cast<const unsigned char*>(input.data()), input.size(), out);
+  EXPECT_TRUE(out.empty());
+  EXPECT_GT(work, kLzwOutputLimit - 65536);
+  EXPECT_LE(work, kLzwOutputLimit);
   EXPECT_EQ(log.Text(),
             "lzw dict: Adding even though dict is past 12 bits...\n"
             "lzw decode: the output passed 64 MiB; decoding abandoned.\n");

@@ -225,13 +225,24 @@ TEST(MapLoad, MissingFileAndMissingBody) {
 }
 
 TEST(MapLoad, CarriageReturnsHideTheBodyLine) {
-  std::string path = PutFixtureMap("crlf.map");
+  UseFileHeight(10);
+  std::string path = PutFixtureMap("crlf.map");  // 12 x 7
   LogTail log;
   EXPECT_FALSE(LoadMap(path));
   EXPECT_EQ(log.Text(), "Warning: Unrecognized map version found in map file: " + path + "\n" +
                             "  -load may potentially be invalid.\n"
                             "  -version=MAP V01.10 Vantrell\r\n" +
                             "Map file has no BODY line, so it holds no map: " + path + "\n");
+  // The header values still parse, the number ending at the carriage
+  // return: the transforms now use the file's height of 7.
+  int gx, gy;
+  Deskew(0, 0, &gx, &gy);
+  EXPECT_EQ(gy, 14);
+  // And the width: the size check shows both values read.
+  std::string zero = PutMap("zero.map", "MAP V01.10 Vantrell\r\nwidth=37\r\nheight=0\r\nBODY\r\n");
+  LogTail log2;
+  EXPECT_FALSE(LoadMap(zero));
+  EXPECT_EQ(CountLines(log2.Text(), "map dimensions loaded from file are bad: 37x0"), 1);
 }
 
 TEST(MapLoad, ShortBodyLeavesTheMissingCellsEmpty) {

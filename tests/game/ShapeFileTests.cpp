@@ -57,9 +57,27 @@ TEST_F(ShapeFileTest, GeneratedFloorSet) {
   EXPECT_TRUE(LoadShapeFile(set, "patches\\default\\floors.fsh"));
   EXPECT_EQ(log.Text(), "");
   ExpectSet(set, "shape/floors.expect");
-  ASSERT_GE(set.size(), 162u);
-  // Stored last row first: row 0 of the image is the file's last row.
-  EXPECT_EQ(set[0].keyColor, set[0].Pixel(0, 0));
+}
+
+TEST_F(ShapeFileTest, RowsAreStoredLastFirstAndTheKeyIsTheLastRowsFirstPixel) {
+  // Two images after two unused values: 2 x 2 (file rows 11 22, then 33 44)
+  // and 3 x 1.
+  const std::string bytes("\x02\x00" "\xAA\xAA\xBB\xBB"
+                          "\x02\x02\xCC\xCC" "\x11\x22" "\x33\x44"
+                          "\x03\x01\xCC\xCC" "\x05\x06\x07",
+                          2 + 4 + 4 + 4 + 4 + 3);
+  ShapeSet set;
+  ASSERT_TRUE(LoadShapeFile(set, Put("hand.fsh", bytes)));
+  ASSERT_EQ(set.size(), 2u);
+  EXPECT_EQ(set[0].width, 2);
+  EXPECT_EQ(set[0].height, 2);
+  // The file's first row is row 1 (h - 1), its last row is row 0.
+  EXPECT_EQ(set[0].pixels, (std::vector<unsigned char>{0x33, 0x44, 0x11, 0x22}));
+  EXPECT_EQ(set[0].Pixel(0, 1), 0x11);
+  EXPECT_EQ(set[0].Pixel(1, 0), 0x44);
+  EXPECT_EQ(set[0].keyColor, 0x33);
+  EXPECT_EQ(set[1].pixels, (std::vector<unsigned char>{5, 6, 7}));
+  EXPECT_EQ(set[1].keyColor, 5);
 }
 
 TEST_F(ShapeFileTest, PatchReplacesImagesOfTheDefaultSet) {
@@ -70,7 +88,8 @@ TEST_F(ShapeFileTest, PatchReplacesImagesOfTheDefaultSet) {
   EXPECT_EQ(log.Text(), "Erp... " + path +
                             " has an image thats supposed to replace an image number out of the valid range... "
                             "ignoring it.\n");
-  ExpectSet(set, "shape/patched.expect");
+  ASSERT_NO_FATAL_FAILURE(ExpectSet(set, "shape/patched.expect"));
+  ASSERT_GE(set.size(), 3u);
   EXPECT_EQ(set[2].keyColor, 0);  // patched: key colour 0 whatever its pixels
 }
 
@@ -307,6 +326,19 @@ TEST_F(FloorTexelsTest, WritingThirtyTwoAndSixteenBitTexels) {
     }
     EXPECT_EQ(bits[y * pitch32 + 64 * 4], 0xAB);  // padding untouched
   }
+
+  // Sixteen bits: each channel's top four bits under an opaque 0xF, whatever
+  // the texel's own alpha.
+  struct Sixteen {
+    uint32_t in;
+    uint16_t out;
+  };
+  const Sixteen cases[] = {
+      {0xFF123456u, 0xF135}, {0xFFFFFFFFu, 0xFFFF}, {0xFF000000u, 0xF000}, {0xFF0F1F2Fu, 0xF012},
+      {0xFF80C0F0u, 0xF8CF}, {0x00ABCDEFu, 0xFACE}, {0x7F10E001u, 0xF1E0},
+  };
+  const int count = sizeof cases / sizeof cases[0];
+  for (int i = 0; i < 64 * 64; ++i) texels_[i] = cases[i % count].in;
   const int pitch16 = 64 * 2 + 6;
   bits.assign(64 * pitch16, 0xAB);
   WriteFloorTexels(texels_, bits.data(), pitch16, 16);
@@ -314,9 +346,9 @@ TEST_F(FloorTexelsTest, WritingThirtyTwoAndSixteenBitTexels) {
     for (int x = 0; x < 64; ++x) {
       uint16_t t;
       std::memcpy(&t, &bits[y * pitch16 + 2 * x], 2);
-      uint32_t in = texels_[y * 64 + x];
-      ASSERT_EQ(t, 0xF000 | ((in >> 16 & 0xFF) / 16) << 8 | ((in >> 8 & 0xFF) / 16) << 4 | (in & 0xFF) / 16);
+      ASSERT_EQ(t, cases[(y * 64 + x) % count].out) << x << "," << y;
     }
+    EXPECT_EQ(bits[y * pitch16 + 64 * 2], 0xAB);  // padding untouched
   }
 }
 
