@@ -14,6 +14,8 @@
 
 namespace {
 
+// This program links the unoptimised foundation alone, not the shared test
+// support, so it keeps its own small helpers.
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);

@@ -15,14 +15,6 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
-
 TEST(CallStack, EveryLineIsAFrameOfTheModuleOrExternal) {
   ASSERT_TRUE(IsSymbolHandlerReady());
   std::string text = CallStackText();

@@ -62,14 +62,6 @@ TEST(LogFile, TheProgramLogsAreEmptiedAtStart) {
 
 // ---- Worker threads --------------------------------------------------------
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
-
 // Some lines longer than a file buffer, so that one write reaches the file
 // in more than one piece, which is where unguarded writes interleave.
 std::string ThreadLine(int thread, int index) {

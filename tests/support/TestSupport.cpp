@@ -87,3 +87,11 @@ static std::string EnvOr(const char* name, const char* fallback) {
 
 std::string SourceDir() { return EnvOr("QV_SOURCE_DIR", "."); }
 std::string BinaryDir() { return EnvOr("QV_BINARY_DIR", "."); }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}

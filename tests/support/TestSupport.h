@@ -19,6 +19,8 @@ class LogTail {
 // Text mode: the logs are written in text mode, so on Windows their line
 // ends are CR LF on disk and read back as "\n".
 std::string ReadFileText(const std::string& path);
+// The text's lines, without their line feeds.
+std::vector<std::string> Lines(const std::string& text);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
