@@ -386,6 +386,14 @@ class ProgramShaderTest : public D3D9Test {
   static void Check(const Image& image, int x, int y, unsigned expected) { EXPECT_TRUE(PixelIs(image, x, y, expected)); }
 };
 
+// The items' skin in these tests: one orange colour all over.
+void MakeSkin(G::Texture& skin) {
+  ASSERT_TRUE(skin.Create(4, 4, G::kTextureRGBA, 1, false));
+  G::TextureLock lock(&skin, false, true);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) lock.SetPixel(x, y, 0xFFC08040);
+}
+
 // Text: glyph vertices in screen pixels, tinted font texels by the fixed
 // pixel stage; the same as fixed function.
 TEST_F(ProgramShaderTest, TheTextShaderDrawsGlyphQuadsAsFixedFunctionDoes) {
@@ -468,12 +476,7 @@ TEST_F(ProgramShaderTest, TheItemShaderLightsTexturedModels) {
     }
   }
   G::Texture skin;
-  ASSERT_TRUE(skin.Create(4, 4, G::kTextureRGBA, 1, false));
-  {
-    G::TextureLock lock(&skin, false, true);
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 4; ++x) lock.SetPixel(x, y, 0xFFC08040);
-  }
+  MakeSkin(skin);
   G::Shader shader;
   LogTail shaderLog("_shaders.txt");
   ASSERT_TRUE(shader.Load("data\\shaders\\simple", ""));
@@ -544,12 +547,7 @@ TEST_F(ProgramShaderTest, TheItemShaderColoursEachChunkByItsOwnVertices) {
         v[n++] = {corner.first, corner.second, 0, lit[0], lit[1], lit[2], 0.5f, 0.5f};
   }
   G::Texture skin;
-  ASSERT_TRUE(skin.Create(4, 4, G::kTextureRGBA, 1, false));
-  {
-    G::TextureLock lock(&skin, false, true);
-    for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 4; ++x) lock.SetPixel(x, y, 0xFFC08040);
-  }
+  MakeSkin(skin);
   G::Shader shader;
   ASSERT_TRUE(shader.Load("data\\shaders\\simple", ""));
 
