@@ -88,8 +88,7 @@ CMain::CMain() {
   SetNetClient(&connection_);
   inputText_.SetPosition(50, 555);
   inputText_.SetWrapWidth(700);
-  // Written without blanks: the text is the allocation's label in the leak
-  // report. Font size 16, default face, proportional.
+  // Font size 16, default face, proportional: the text window's defaults.
   chatWindow_ = new2(G::TextWindow, G::TextWindow(40,300,700,250,60));
   ConnectToGameServer();
   InitRenderer();
