@@ -101,10 +101,12 @@ void Text::SetFont(const std::string& faceName) {
   fontDirty_ = true;
 }
 
+// A new advance on a text that stays fixed-width keeps its font record, so
+// the glyphs must be placed again all the same.
 void Text::SetFixedWidth(bool fixedWidth, float fixedAdvance) {
   fixedWidth_ = fixedWidth;
   fixedAdvance_ = fixedAdvance;
-  fontDirty_ = true;
+  geometryDirty_ = fontDirty_ = true;
 }
 
 void Text::SetPosition(float x, float y) {

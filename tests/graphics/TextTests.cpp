@@ -263,6 +263,28 @@ TEST_F(TextObject, ANewColourWithTheSameTextIsRebuilt) {
   EXPECT_EQ(first.color, 0xFFFF0000u);
 }
 
+// A new advance keeps the font record; the glyphs must still move to agree
+// with the bounds.
+TEST_F(TextObject, ANewFixedAdvanceIsLaidOutAgain) {
+  G::Text text("ab");
+  text.SetPosition(10, 0);
+  text.SetFixedWidth(true, 0.5f);
+  text.Draw();
+  const G::FontTexture* font = text.GetFont();
+  G::GlyphVertex glyphs[12];
+  std::memcpy(glyphs, NullBackend::VertexBufferMemory(text.GetVertexBuffer().Record()), sizeof glyphs);
+  EXPECT_FLOAT_EQ(glyphs[6].x, 10.005f + 8.0f);
+
+  text.SetFixedWidth(true, 0.75f);
+  text.Draw();
+  EXPECT_EQ(text.GetFont(), font);
+  std::memcpy(glyphs, NullBackend::VertexBufferMemory(text.GetVertexBuffer().Record()), sizeof glyphs);
+  EXPECT_FLOAT_EQ(glyphs[6].x, 10.005f + 12.0f);
+  float x1, y1, x2, y2;
+  text.GetBounds(x1, y1, x2, y2);
+  EXPECT_FLOAT_EQ(x2 - x1, 24.0f);
+}
+
 TEST_F(TextObject, BufferFailuresDrawNothingAndAreTriedAgain) {
   G::Text text("abc");
   NullBackend::Scripted().createVertexBufferResult = false;
