@@ -266,7 +266,7 @@ void Text::Draw() {
   const std::string text = text_.AsString();
   if (text.empty()) return;
   if (!g_textShader) {
-    g_textShader = new2(Shader, Shader);
+    g_textShader = new2(G::Shader, G::Shader);
     g_textShader->Load("data\\shaders\\gbfont", "");
   }
   FontTexture* previous = font_;
@@ -287,7 +287,7 @@ void Text::Draw() {
 }
 
 void CreateSharedText() {
-  g_sharedText = new2(Text, Text);
+  g_sharedText = new2(G::Text, G::Text);
   g_sharedText->SetDynamic(true);
   if (!s_sharedTextReleaseRegistered) {
     s_sharedTextReleaseRegistered = true;
