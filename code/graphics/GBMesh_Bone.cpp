@@ -164,6 +164,9 @@ void Bone::CopyFrom(const Bone& source) {
     copy->CopyFrom(*child);
     copies.push_back(copy);
   }
+  // Read now: when the source is one of this bone's descendants it is freed
+  // with the old children below.
+  const bool sourceHadParent = source.parent_ != nullptr;
   world_ = source.world_;
   dirty_ = source.dirty_;
   connectPos_ = source.connectPos_;
@@ -183,7 +186,7 @@ void Bone::CopyFrom(const Bone& source) {
     copy->parent_ = this;
   }
   // The source's cached matrix includes its parent, which the copy lacks.
-  if (source.parent_) MarkDirty();
+  if (sourceHadParent) MarkDirty();
 }
 
 void Bone::Draw(bool recursive, bool force) {

@@ -500,6 +500,24 @@ TEST_F(Bones, CopyFromCopiesTheOwnedTreeAndSharesMeshes) {
   G::FreeBone(root);
 }
 
+// The descendant is freed during the copy; that it had a parent (so its
+// cached world matrix is not this bone's) must be known beforehand.
+TEST_F(Bones, CopyingADescendantDropsItsCachedWorldMatrix) {
+  Bone* root = G::AllocBone();
+  root->SetConnectPos(Vector3(5, 0, 0), true);
+  Bone* child = G::AllocBone();
+  child->SetConnectPos(Vector3(1, 0, 0), true);
+  root->AddChild(child);
+  ExpectTranslation(child->GetWorldMatrix(), 6, 0, 0);
+  EXPECT_FALSE(child->IsDirty());
+  root->CopyFrom(*child);
+  EXPECT_TRUE(root->IsDirty());
+  ExpectTranslation(root->GetWorldMatrix(), 1, 0, 0);
+  EXPECT_TRUE(root->Children().empty());
+  EXPECT_EQ(G::g_liveBones, 1);
+  G::FreeBone(root);
+}
+
 TEST_F(Bones, BonesComeFromBlocksOf64) {
   std::vector<Bone*> bones;
   for (int i = 0; i < 64; ++i) bones.push_back(G::AllocBone());
