@@ -223,15 +223,15 @@ void Mesh::OptimizeChunks(bool keepReadable) {
       WriteCallStack(ErrorLog, "  -call stack:\n");
       continue;
     }
-    if (!chunk.vertexBuffer.Record() || !chunk.indexBuffer.Record()) continue;  // nothing to weld
     const VertexBufferRecord* oldVB = chunk.vertexBuffer.Record();
     const IndexBufferRecord* oldIB = chunk.indexBuffer.Record();
-    g_meshStats.graphicVertsBefore += oldVB->vertexCount;
-    int stride = oldVB->vertexSize;
-    if (stride <= 0) continue;
+    if (oldVB) g_meshStats.graphicVertsBefore += oldVB->vertexCount;
     std::vector<unsigned char> unique;
     std::vector<unsigned short> indices;
+    int stride = 0;
     {
+      // A chunk lacking one of its buffers fails here too, and is reported
+      // and kept as it is.
       VertexBufferLock vertexLock(chunk.vertexBuffer, false);
       IndexBufferLock indexLock(chunk.indexBuffer, false);
       void* vertices = nullptr;
@@ -240,6 +240,8 @@ void Mesh::OptimizeChunks(bool keepReadable) {
         ErrorLog << "Lock on VB/IB failed... skipping chunk opt.\n";
         continue;
       }
+      stride = oldVB->vertexSize;
+      if (stride <= 0) continue;
       WeldVertices(static_cast<const unsigned char*>(vertices), oldVB->vertexCount, stride,
                    static_cast<const unsigned short*>(oldIndices), oldIB->indexCount, unique, indices);
     }

@@ -94,6 +94,28 @@ TEST_F(Meshes, OptimizeChunksKeepsAChunkItCannotLock) {
   EXPECT_EQ(mesh.Record()->chunks[0].vertexBuffer.Record(), oldVB);
   EXPECT_EQ(G::g_meshStats.graphicVertsBefore, 3);
   EXPECT_EQ(G::g_meshStats.graphicVertsAfter, 0);
+
+  // A chunk with only one of its buffers cannot be locked either; its
+  // vertices still count.
+  NullBackend::Scripted().lockIndexBufferResult = true;
+  G::g_meshStats = G::MeshStatistics{};
+  G::Chunk verticesOnly = MakeChunk({V(0, 0, 0), V(0, 0, 0)}, {0, 1, 1});
+  verticesOnly.indexBuffer.SRFree();
+  G::Chunk indicesOnly = MakeChunk({V(0, 0, 0)}, {0, 0, 0});
+  indicesOnly.vertexBuffer.SRFree();
+  mesh.Record()->chunks = {verticesOnly, indicesOnly};
+  LogTail partsLog;
+  mesh.OptimizeChunks(true);
+  EXPECT_EQ(MaskCallStacks(partsLog.Text()),
+            "Warning: attempt to lock a non-allocated index buffer.\n  -call stack:\n\n"
+            "Lock on VB/IB failed... skipping chunk opt.\n"
+            "Warning: attempt to lock a non-allocated vertex buffer.\n  -call stack:\n\n"
+            "Lock on VB/IB failed... skipping chunk opt.\n");
+  EXPECT_EQ(mesh.Record()->chunks[0].vertexBuffer.Record(), verticesOnly.vertexBuffer.Record());
+  EXPECT_EQ(mesh.Record()->chunks[1].indexBuffer.Record(), indicesOnly.indexBuffer.Record());
+  EXPECT_EQ(G::g_meshStats.graphicVertsBefore, 2);
+  EXPECT_EQ(G::g_meshStats.graphicVertsAfter, 0);
+  EXPECT_EQ(G::g_meshStats.triangles, 0);
 }
 
 TEST_F(Meshes, PositionMeshWeldsPositionsOfAllChunks) {
