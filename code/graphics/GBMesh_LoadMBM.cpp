@@ -268,8 +268,6 @@ bool MbmParser::Parse(bool optimize) {
   return false;
 }
 
-// A body that ends with the file is a parse error, as a missing "}" anywhere
-// else is.
 bool MbmParser::ParseBone() {
   if (!tok_.ExpectOpen()) return false;
   Bone* bone = AllocBone();
@@ -322,6 +320,8 @@ bool MbmParser::ParseBone() {
     if (tok_.error) return false;
     if (tok_.PeekIsBrace()) return tok_.ExpectClose();
   }
+  // The file ended inside the body: a cut-off file is damaged, and what it
+  // holds of this construct cannot be trusted, so the load fails.
   if (!tok_.error) tok_.ExpectClose();
   return !tok_.error;
 }
@@ -351,6 +351,7 @@ bool MbmParser::ParseMesh() {
     }
     if (tok_.PeekIsBrace()) return tok_.ExpectClose();
   }
+  // Cut off inside the body, as for a bone: the file is damaged.
   if (!tok_.error) tok_.ExpectClose();
   return !tok_.error;
 }
