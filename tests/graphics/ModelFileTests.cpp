@@ -188,6 +188,14 @@ TEST_F(ModelFiles, TheCacheHoldsTheTreeInPostOrder) {
   expected.U8(2).U32(0).Str("root").Str("box").U8(1).Str("arm").F32(1).F32(2).F32(3).Identity();
   expected.U8(0);
   EXPECT_EQ(ReadFileBytes("gen\\models\\layout.bmbm"), expected.data);
+
+  // A mesh without chunks has no record of its own; the bone still names it.
+  std::string bare = Write("bare", "RandomID { 0.5 }\nMesh { Name { empty } }\nBone { Name { a } Mesh { empty } }\n");
+  G::Model bareModel;
+  ASSERT_TRUE(bareModel.Load(bare, false, true, true));
+  EXPECT_EQ(bareModel.GetRootBone()->mesh.Record()->name, "empty");
+  EXPECT_EQ(ReadFileBytes("gen\\models\\bare.bmbm"),
+            Bytes().U32(1335).F32(0.5f).U8(2).Bone("a", "empty", {}).U8(0).data);
 }
 
 TEST_F(ModelFiles, TheCacheIsReadInsteadWhileTheRandomIDMatches) {
@@ -426,16 +434,37 @@ Junk { anything { at all } }
 TEST_F(ModelFiles, BrokenModelsAreRefusedWithTheirReasons) {
   const std::string P = "models\\broken.mbm";
   const std::string chunkStack = " Chunk Mesh(name=m)    ";
+  const std::string noNameTail = "Error: A Mesh has no name (and hence no way for a bone to use it) in model: " + P +
+                                 "\nErrors in meshes of model file: " + P + "\n" + FailureTail(P);
   struct {
     const char* what;
     std::string text;
     std::string errors;
+    void (*script)(NullBackend::Script&) = nullptr;
   } cases[] = {
       {"a file that ends inside a vertex list",
        "Mesh { Name { m } Chunk { Vertices { PNC 2  0 0 0  0 0 1",
        "Error parsing mesh: expected }... but found: \n" + ParseFailure(P, "Vertices" + chunkStack)},
       {"a file that ends inside a bone", "Bone { Name { a }",
        "Error parsing mesh: expected }... but found: \n" + ParseFailure(P, "")},
+      {"a construct without its opening brace", "Bone Name { a } }",
+       "Error parsing mesh: expected {... but found: Name\n" + ParseFailure(P, "")},
+      {"an opening brace where a value belongs", "Bone { Name { { } }",
+       "Error parsing mesh: unexpected {\n" + ParseFailure(P, "")},
+      {"an unknown part of a mesh never opened", "Mesh { Name { m } Odd",
+       "Warning parsing mesh: unknown Mesh sub-construct: Odd\n"
+       "Error parsing mesh: never found opening {, trying to skip scope.\n" + ParseFailure(P, "Odd Mesh(name=m)    ")},
+      {"an unknown part of a chunk closed early", "Mesh { Name { m } Chunk { Odd } }",
+       "Warning parsing mesh: unknown Mesh.Chunk sub-construct: Odd\n"
+       "Error parsing mesh: unexpected } while trying to skip scope.\n" + ParseFailure(P, "Odd" + chunkStack)},
+      // The lock failures alone do not refuse the model; the missing mesh
+      // name does.
+      {"vertices that cannot be locked", "Mesh { Chunk { Vertices { PNC 1  0 0 0  0 0 1  1 1 1 1 } } } Bone { }",
+       "could not lock VB, trying to load mesh.\n  -call stack:\n\n" + noNameTail,
+       [](NullBackend::Script& s) { s.lockVertexBufferResult = false; }},
+      {"indices that cannot be locked", "Mesh { Chunk { Indices { 3  0 0 0 } } } Bone { }",
+       "could not lock IB, trying to load mesh.\n  -call stack:\n\n" + noNameTail,
+       [](NullBackend::Script& s) { s.lockIndexBufferResult = false; }},
       {"a stray closing brace", "}\nBone { }",
        "Error parsing mesh: unexpected }\nWarning parsing mesh(" + P + "): unrecognized base construct: }\n" +
            ParseFailure(P, "")},
@@ -500,8 +529,11 @@ TEST_F(ModelFiles, BrokenModelsAreRefusedWithTheirReasons) {
        "Error attaching meshes to bones: Bone(a) asked for Mesh(nope) that couldn't be found.\n"
        "Errors in meshes of model file: " + P + "\n" + FailureTail(P)},
   };
+  const NullBackend::Script unscripted = NullBackend::Scripted();
   for (const auto& t : cases) {
     Write("broken", "RandomID { 1 }\n" + t.text);
+    NullBackend::Scripted() = unscripted;
+    if (t.script) t.script(NullBackend::Scripted());
     LogTail errors;
     G::Model model;
     EXPECT_FALSE(model.Load(P, false, true, true)) << t.what;
@@ -652,6 +684,7 @@ TEST_F(ModelFiles, RecordStreamsThatCannotBeUsed) {
     std::string stream;
     bool ok;
     std::string errors;
+    void (*script)(NullBackend::Script&) = nullptr;
   } cases[] = {
       {"only the end", Bytes().U8(0).data, true, ""},
       {"a bad type byte", Bytes().U8(7).data, false, "Bad TYPE byte in DoLoadBMBMHierarchy.\n"},
@@ -676,8 +709,25 @@ TEST_F(ModelFiles, RecordStreamsThatCannotBeUsed) {
        "Problem during loading a binary mesh...\n"},
       {"a tree too deep", chain + Bytes().U8(0).data, false,
        "The bone tree is more than 256 bones deep in DoLoadBMBMHierarchy.\n"},
+      {"a vertex buffer that cannot be made", meshRecord("m", 28, 0) + Bytes().U8(0).data, false,
+       "Null backend: vertex buffer creation refused.\nFailed to make VB in Mesh::BinaryLoad.\n"
+       "Problem during loading a binary mesh...\n",
+       [](NullBackend::Script& s) { s.createVertexBufferResult = false; }},
+      {"an index buffer that cannot be made", meshRecord("m", 28, 0) + Bytes().U8(0).data, false,
+       "Null backend: index buffer creation refused.\nFailed to make IB in Mesh::BinaryLoad.\n"
+       "Problem during loading a binary mesh...\n",
+       [](NullBackend::Script& s) { s.createIndexBufferResult = false; }},
+      {"a vertex buffer that cannot be locked", meshRecord("m", 28, 0) + Bytes().U8(0).data, false,
+       "Could not lock VB in Mesh::BinaryLoad.\nProblem during loading a binary mesh...\n",
+       [](NullBackend::Script& s) { s.lockVertexBufferResult = false; }},
+      {"an index buffer that cannot be locked", meshRecord("m", 28, 0) + Bytes().U8(0).data, false,
+       "Could not lock IB in Mesh::BinaryLoad.\nProblem during loading a binary mesh...\n",
+       [](NullBackend::Script& s) { s.lockIndexBufferResult = false; }},
   };
+  const NullBackend::Script unscripted = NullBackend::Scripted();
   for (const auto& t : cases) {
+    NullBackend::Scripted() = unscripted;
+    if (t.script) t.script(NullBackend::Scripted());
     G::ModelLoadRecord out;
     LogTail errors;
     EXPECT_EQ(G::DoLoadBMBMHierarchy(reinterpret_cast<const unsigned char*>(t.stream.data()), t.stream.size(), true,
@@ -718,18 +768,40 @@ TEST_F(ModelFiles, ACacheThatCannotHoldTheModelIsNotWritten) {
 #endif
 }
 
-TEST_F(ModelFiles, WriteOnlyMeshesAreNotSaved) {
-  G::Model model = G::CreateEmptyModel(false);
-  G::Mesh mesh;
-  mesh.Record()->chunks.push_back(MakeChunk({V(0, 0, 0)}, {0, 0, 0}, true));
-  model.GetRootBone()->mesh = mesh;
-  G::ModelLoadRecord record;
-  record.root = model.GetRootBone();
-  LogTail errors;
-  EXPECT_FALSE(G::SaveMeshBMBM("gen\\models\\wo.bmbm", record));
-  EXPECT_EQ(errors.Text(),
-            "Bad: VB is write only... not readable... but attempt to save it.\n"
-            "An error occured trying to save gen\\models\\wo.bmbm\n");
+// A mesh whose buffers cannot be read back fails the whole save.
+TEST_F(ModelFiles, MeshesThatCannotBeReadAreNotSaved) {
+  struct {
+    const char* what;
+    bool vertexWriteOnly, indexWriteOnly;
+    void (*script)(NullBackend::Script&);
+    std::string errors;
+  } cases[] = {
+      {"write-only vertices", true, false, nullptr, "Bad: VB is write only... not readable... but attempt to save it.\n"},
+      {"write-only indices", false, true, nullptr, "Bad: IB is write only... not readable... but attempt to save it.\n"},
+      {"vertices that cannot be locked", false, false,
+       [](NullBackend::Script& s) { s.lockVertexBufferResult = false; }, "Could not lock VB in BinarySave.\n"},
+      {"indices that cannot be locked", false, false,
+       [](NullBackend::Script& s) { s.lockIndexBufferResult = false; }, "Could not lock IB in BinarySave.\n"},
+  };
+  const NullBackend::Script unscripted = NullBackend::Scripted();
+  for (const auto& t : cases) {
+    G::Model model = G::CreateEmptyModel(false);
+    G::Mesh mesh;
+    G::Chunk chunk = MakeChunk({V(0, 0, 0)}, {0, 0, 0});
+    chunk.vertexBuffer.Record()->writeOnly = t.vertexWriteOnly;
+    chunk.indexBuffer.Record()->writeOnly = t.indexWriteOnly;
+    mesh.Record()->chunks.push_back(chunk);
+    model.GetRootBone()->mesh = mesh;
+    G::ModelLoadRecord record;
+    record.root = model.GetRootBone();
+    std::remove("gen\\models\\wo.bmbm");
+    if (t.script) t.script(NullBackend::Scripted());
+    LogTail errors;
+    EXPECT_FALSE(G::SaveMeshBMBM("gen\\models\\wo.bmbm", record)) << t.what;
+    EXPECT_EQ(errors.Text(), t.errors + "An error occured trying to save gen\\models\\wo.bmbm\n") << t.what;
+    EXPECT_FALSE(FileExists("gen\\models\\wo.bmbm")) << t.what;
+    NullBackend::Scripted() = unscripted;
+  }
 }
 
 }  // namespace

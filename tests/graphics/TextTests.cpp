@@ -100,20 +100,35 @@ TEST_F(FontRecords, ShutdownReleasesEveryRecord) {
   EXPECT_EQ(G::g_textureRecords.size(), texturesBefore);
 }
 
+// A texture that is made but cannot be filled still gives a record,
+// measured, so texts keep their spacing.
 TEST_F(FontRecords, TextureFailures) {
-  NullBackend::Scripted().createTextureResult = false;
-  LogTail log;
-  EXPECT_EQ(G::BuildFontTexture("Arial", 16, false), nullptr);
-  EXPECT_EQ(MaskCallStacks(log.Text()),
-            "Null backend: texture creation refused.\nFont texture creation failed.\n  -call stack:\n\n");
-  // A texture that cannot be locked still gives a record, measured.
-  NullBackend::Scripted().createTextureResult = true;
-  NullBackend::Scripted().lockTextureResult = false;
-  LogTail lockLog;
-  G::FontTexture* font = G::BuildFontTexture("Arial", 16, false);
-  ASSERT_NE(font, nullptr);
-  EXPECT_EQ(lockLog.Text(), "Failed to lock font texture.\n");
-  EXPECT_GT(font->widths[static_cast<int>('A')], 0);
+  struct {
+    const char* what;
+    void (*script)(NullBackend::Script&);
+    bool record;
+    std::string errors;
+  } cases[] = {
+      {"not made", [](NullBackend::Script& s) { s.createTextureResult = false; }, false,
+       "Null backend: texture creation refused.\nFont texture creation failed.\n  -call stack:\n\n"},
+      {"not lockable", [](NullBackend::Script& s) { s.lockTextureResult = false; }, true,
+       "Failed to lock font texture.\n"},
+      {"24 bits a pixel", [](NullBackend::Script& s) { s.textureBitsPerPixel = 24; }, true,
+       "Texture not either 16 or 32 bpp... failing font setup.\n"},
+  };
+  const NullBackend::Script unscripted = NullBackend::Scripted();
+  for (const auto& t : cases) {
+    G::ReleaseFontTextures();  // else the second case would reuse the first's record
+    NullBackend::Scripted() = unscripted;
+    t.script(NullBackend::Scripted());
+    LogTail log;
+    G::FontTexture* font = G::BuildFontTexture("Arial", 16, false);
+    EXPECT_EQ(MaskCallStacks(log.Text()), t.errors) << t.what;
+    EXPECT_EQ(font != nullptr, t.record) << t.what;
+    if (font) {
+      EXPECT_GT(font->widths[static_cast<int>('A')], 0) << t.what;
+    }
+  }
 }
 
 // ---- G::Text -----------------------------------------------------------------
