@@ -90,12 +90,13 @@ TEST_F(CameraTest, ApplySetsTheLookAtViewAndBecomesActive) {
   EXPECT_EQ(GetActiveCamera(), &camera);
   EXPECT_EQ(g_activeCamera, &camera);
 
-  // An extra matrix goes in front of the view: here it moves everything
-  // seen by (2, 3, 4) after the view.
-  const Matrix4 shift(1, 0, 0, 2, 0, 1, 0, 3, 0, 0, 1, 4, 0, 0, 0, 1);
+  // An extra matrix goes in front of the view (extra x view): a quarter turn
+  // about x turns the view's translation (0, 0, 10) into (0, -10, 0), where
+  // view x extra would leave it.
+  const Matrix4 turn(1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1);
   SmoothCamera other(Vector3(0, 0, -10), Vector3(0, 0, 0), Vector3(0, 1, 0));
-  other.Apply(&shift);
-  ExpectMatrixNear(G::GetViewMatrix(), Matrix4(1, 0, 0, 2, 0, 1, 0, 3, 0, 0, 1, 14, 0, 0, 0, 1), 1e-6f);
+  other.Apply(&turn);
+  ExpectMatrixNear(G::GetViewMatrix(), Matrix4(1, 0, 0, 0, 0, 0, -1, -10, 0, 1, 0, 0, 0, 0, 0, 1), 1e-6f);
   EXPECT_EQ(GetActiveCamera(), &other);
 }
 
