@@ -106,13 +106,10 @@ Vector3 DirectionOf(const Vector3& v) {
   return length > 0 ? v * (1.0f / length) : Vector3();
 }
 
-// Takes up to loss off the speed without turning the velocity round.
-void Slow(Vector3& velocity, float loss) {
-  const float speed = velocity.Length();
-  if (speed <= 0) return;
-  const float left = speed - loss;
-  velocity = left > 0 ? velocity * (left / speed) : Vector3();
-}
+// Takes loss off along the velocity's own direction; a loss beyond the speed
+// turns the velocity round (the pull then brings it back). A zero velocity
+// has no direction and stays zero.
+void Slow(Vector3& velocity, float loss) { velocity = velocity - DirectionOf(velocity) * loss; }
 
 void Chase(SmoothCamera::Component& c, float dt, float drag, float damping, float pull) {
   const float distance = (c.current - c.target).Length();

@@ -28,6 +28,14 @@ std::string WithoutStack(const std::string& text, const std::string& heading) {
 
 class CameraTest : public GraphicsTest {};
 
+// A camera given its velocity directly: slower than any first step makes it.
+struct MovingCamera : SmoothCamera {
+  MovingCamera(const Vector3& position, const Vector3& lookAt, const Vector3& up, const Vector3& velocity)
+      : SmoothCamera(position, lookAt, up) {
+    position_.velocity = velocity;
+  }
+};
+
 TEST_F(CameraTest, DefaultsAndTheThreeVectorConstructor) {
   SmoothCamera camera;
   ExpectVectorNear(camera.GetPosition(), Vector3(0, 0, 0), 0);
@@ -205,6 +213,17 @@ TEST_F(CameraTest, SmoothStepsTowardTheTargets) {
     ExpectVectorNear(camera.PositionState().velocity, Vector3(speeds[i], 0, 0), 1e-5f, "step " + std::to_string(i));
   }
   ExpectVectorNear(camera.GetLookAt(), Vector3(0, 0, 10), 0);
+
+  // Damping that takes more than the speed turns the velocity round; the
+  // pull then brings it back. Position 2 away at 0.05, a step of 0.1 s:
+  // drag 0.05 x 0.05 x 0.1 leaves 0.04975; damping 0.9166667 x 0.1 takes
+  // 0.09166667, leaving -0.04191667; the pull adds (1.6666667 - 0.04191667)
+  // x 0.1, giving 0.12055833, and the camera moves 0.012055833.
+  MovingCamera slow(Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 1, 0), Vector3(0.05f, 0, 0));
+  slow.SetPosition(Vector3(2, 0, 0), false);
+  slow.Update(0.1f, false, false);
+  ExpectVectorNear(slow.PositionState().velocity, Vector3(0.12055833f, 0, 0), 1e-6f);
+  ExpectVectorNear(slow.GetPosition(), Vector3(0.012055833f, 0, 0), 1e-7f);
 
   // A step that would pass the target stops on it.
   SmoothCamera close(Vector3(0, 0, 0), Vector3(0, 0, 10), Vector3(0, 1, 0));
