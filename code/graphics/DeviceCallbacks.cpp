@@ -3,6 +3,8 @@
 #include "graphics/DeviceCallbacks.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <vector>
 
 #include "foundation/LogFile.h"
 #include "graphics/Device.h"
@@ -18,11 +20,17 @@ void Unregister(std::list<DeviceCallback>& list, DeviceCallback callback) {
   if (it != list.end()) list.erase(it);
 }
 
-// Runs a copy, so a callback that unregisters itself (or another) does not
-// pull the list from under the walk.
+// Walks a copy, so a callback that unregisters itself (or another) does not
+// pull the list from under the walk. One unregistered by an earlier callback
+// of the same walk is not called: its owner may be gone. Entries of one
+// callback are alike, so each one taken off the list means one call fewer.
 void Fire(const std::list<DeviceCallback>& list) {
-  std::list<DeviceCallback> callbacks = list;
-  for (DeviceCallback callback : callbacks) callback();
+  const std::vector<DeviceCallback> callbacks(list.begin(), list.end());
+  for (size_t i = 0; i < callbacks.size(); ++i) {
+    const DeviceCallback callback = callbacks[i];
+    const auto left = std::count(callbacks.begin() + static_cast<std::ptrdiff_t>(i), callbacks.end(), callback);
+    if (std::count(list.begin(), list.end(), callback) >= left) callback();
+  }
 }
 
 }  // namespace

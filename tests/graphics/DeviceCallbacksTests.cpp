@@ -11,6 +11,10 @@ namespace {
 std::vector<std::string> g_fired;
 void A() { g_fired.push_back("A"); }
 void B() { g_fired.push_back("B"); }
+void UnregistersB() {
+  g_fired.push_back("drop B");
+  G::UnregisterDeviceLostCallback(&B);
+}
 void UnregistersItself() {
   g_fired.push_back("self");
   G::UnregisterDeviceLostCallback(&UnregistersItself);
@@ -84,6 +88,20 @@ TEST_F(DeviceCallbacksTest, ACallbackMayUnregisterItselfWhileTheListRuns) {
   G::SetDeviceLost(false);
   G::SetDeviceLost(true);
   EXPECT_EQ(g_fired, (std::vector<std::string>{"B", "self", "A", "B", "A"}));
+}
+
+// The walk does not call an entry taken off the list during it.
+TEST_F(DeviceCallbacksTest, ACallbackUnregisteredByAnEarlierOneIsNotCalled) {
+  G::RegisterDeviceLostCallback(&B);
+  G::RegisterDeviceLostCallback(&A);
+  G::RegisterDeviceLostCallback(&B);
+  G::RegisterDeviceLostCallback(&UnregistersB);
+  G::SetDeviceLost(true);
+  EXPECT_EQ(g_fired, (std::vector<std::string>{"drop B", "A", "B"}));  // one of B's two entries is left
+  G::SetDeviceLost(false);
+  g_fired.clear();
+  G::SetDeviceLost(true);
+  EXPECT_EQ(g_fired, (std::vector<std::string>{"drop B", "A"}));
 }
 
 TEST_F(DeviceCallbacksTest, ShutdownFiresTheShutdownCallbacks) {
