@@ -137,15 +137,26 @@ TEST_F(Primitives, RotatedSpritesTurnAboutTheirCentre) {
   EXPECT_EQ(block.vertices[3].color, 4u);
 }
 
+// Without a record, or with one of type FREE, every sprite form refuses.
 TEST_F(Primitives, BlankTexturesDrawNothing) {
-  G::Texture empty;
-  LogTail log;
-  G::DrawSprite(0, 0, empty, 1);
-  G::DrawSpriteRotated(0, 0, 1, 1, empty, 1);
-  EXPECT_TRUE(NullBackend::DrawnBlocks().empty());
-  EXPECT_EQ(MaskCallStacks(log.Text()),
-            "Error: Attempt to draw using a blank texture.\n  -call stack:\n\n"
-            "Error: Attempt to draw using a blank texture.\n  -call stack:\n\n");
+  G::Texture none;
+  G::Texture freed;
+  ASSERT_TRUE(freed.Create(8, 8, G::kTextureRGBA, 1, false));
+  freed.Record()->type = G::kTextureFree;
+  const std::string refusal = "Error: Attempt to draw using a blank texture.\n  -call stack:\n\n";
+  for (const G::Texture* blank : {&none, &freed}) {
+    const std::string what = blank == &none ? "no record" : "type FREE";
+    NullBackend::ClearCalls();
+    LogTail log;
+    G::DrawSprite(0, 0, *blank, 1);
+    G::DrawSpriteStretched(0, 0, 4, 4, *blank, 1);
+    G::DrawSpriteStretchedColored(0, 0, 4, 4, *blank, 1, 2, 3, 4);
+    G::DrawSpriteRotated(0, 0, 1, 1, *blank, 1);
+    G::DrawSpriteRotatedColored(0, 0, 1, 1, *blank, 1, 2, 3, 4);
+    EXPECT_TRUE(NullBackend::DrawnBlocks().empty()) << what;
+    EXPECT_EQ(NullBackend::CallText().find("Texture::Set"), std::string::npos) << what;
+    EXPECT_EQ(MaskCallStacks(log.Text()), refusal + refusal + refusal + refusal + refusal) << what;
+  }
 }
 
 TEST_F(Primitives, RenderTexturesDrawAtTheirSize) {
