@@ -207,6 +207,25 @@ TEST_F(SceneManagerTest, NullPushAndEmptyPopAreLoggedWithTheCaller) {
             "Bad.. attempt to remove a scene when none exist.\n"
             "  -attempt made from:\n"
             "\n");
+#ifdef _WIN32
+  // Under each heading the caller's stack: at least one frame, this test's
+  // among them (the native build writes no frames).
+  const std::vector<std::string> lines = Lines(errors.Text());
+  int headings = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] != "  -attempt made from:") continue;
+    ++headings;
+    size_t end = i + 1;
+    bool namesTheTest = false;
+    while (end < lines.size() && (lines[end].compare(0, 3, "   ") == 0 || lines[end].compare(0, 3, "  (") == 0)) {
+      if (lines[end].find("NullPushAndEmptyPopAreLoggedWithTheCaller") != std::string::npos) namesTheTest = true;
+      ++end;
+    }
+    EXPECT_GT(end, i + 1) << "no frames after heading " << headings;
+    EXPECT_TRUE(namesTheTest) << errors.Text();
+  }
+  EXPECT_EQ(headings, 2);
+#endif
   EXPECT_EQ(SceneManager::GetCurrentSceneName(), "none");
   // A null push changes nothing: the next scene's first update is still short.
   Push("A");
