@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "foundation/CMemMan.h"
 #include "foundation/Platform.h"
 
 LogTail::LogTail(const char* fileName) : fileName_(fileName), start_(ReadFileText(fileName).size()) {}
@@ -65,6 +66,27 @@ int MessageBoxRecorder::Record(const char* text, const char* caption, unsigned s
   int answer = answers_.front();
   answers_.erase(answers_.begin());
   return answer;
+}
+
+TrackedRecord TrackedRecordOf(const void* object) {
+  unsigned char* guard = static_cast<unsigned char*>(const_cast<void*>(object)) - 1;
+  const unsigned char kept = *guard;
+  LogTail errors;
+  *guard = static_cast<unsigned char>(~CMemMan::kGuardValue);
+  g_memMan.CheckAllGuards();
+  *guard = kept;
+  const std::string text = errors.Text();
+  TrackedRecord record;
+  const std::string typeMark = "  -object: ", fileMark = "  -Allocated in ";
+  size_t type = text.find(typeMark);
+  if (type == std::string::npos) return record;
+  type += typeMark.size();
+  record.typeName = text.substr(type, text.find('\n', type) - type);
+  size_t file = text.find(fileMark, type);
+  if (file == std::string::npos) return record;
+  file += fileMark.size();
+  record.file = text.substr(file, text.rfind(" line ", text.find('\n', file)) - file);
+  return record;
 }
 
 std::string MaskCallStacks(const std::string& text) {

@@ -58,6 +58,20 @@ int AnswerBoxesSilently(WindowHandle owner, const char* text, const char* captio
 // texts compare exactly whatever frames a build and machine produce.
 std::string MaskCallStacks(const std::string& text);
 
+// What the memory manager records of a live object made with new2: the type
+// name given to new2 and the source file that made it (as __FILE__ names it,
+// from the top of the tree).
+struct TrackedRecord {
+  std::string typeName;
+  std::string file;
+};
+// Read through the manager's guard sweep, which names only damaged blocks:
+// the guard byte just before the object is spoiled for one sweep, then put
+// back (empty fields: no record names it). The sweep writes to the error log
+// and leaves the manager's critical-error flag set for the rest of the
+// program (its exit box goes to the silent handler).
+TrackedRecord TrackedRecordOf(const void* object);
+
 // Source-tree and build-tree folders, given to each test by ctest.
 std::string SourceDir();
 std::string BinaryDir();
