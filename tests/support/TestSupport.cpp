@@ -69,23 +69,12 @@ int MessageBoxRecorder::Record(const char* text, const char* caption, unsigned s
 }
 
 TrackedRecord TrackedRecordOf(const void* object) {
-  unsigned char* guard = static_cast<unsigned char*>(const_cast<void*>(object)) - 1;
-  const unsigned char kept = *guard;
-  LogTail errors;
-  *guard = static_cast<unsigned char>(~CMemMan::kGuardValue);
-  g_memMan.CheckAllGuards();
-  *guard = kept;
-  const std::string text = errors.Text();
   TrackedRecord record;
-  const std::string typeMark = "  -object: ", fileMark = "  -Allocated in ";
-  size_t type = text.find(typeMark);
-  if (type == std::string::npos) return record;
-  type += typeMark.size();
-  record.typeName = text.substr(type, text.find('\n', type) - type);
-  size_t file = text.find(fileMark, type);
-  if (file == std::string::npos) return record;
-  file += fileMark.size();
-  record.file = text.substr(file, text.rfind(" line ", text.find('\n', file)) - file);
+  AllocationRecord found;
+  if (g_memMan.FindRecord(object, &found)) {
+    record.typeName = found.typeName;
+    record.file = found.file;
+  }
   return record;
 }
 

@@ -65,11 +65,7 @@ struct TrackedRecord {
   std::string typeName;
   std::string file;
 };
-// Read through the manager's guard sweep, which names only damaged blocks:
-// the guard byte just before the object is spoiled for one sweep, then put
-// back (empty fields: no record names it). The sweep writes to the error log
-// and leaves the manager's critical-error flag set for the rest of the
-// program (its exit box goes to the silent handler).
+// Empty fields: the manager tracks no such object.
 TrackedRecord TrackedRecordOf(const void* object);
 
 // Source-tree and build-tree folders, given to each test by ctest.
