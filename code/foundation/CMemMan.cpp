@@ -218,5 +218,17 @@ int CMemMan::LiveRecordCount() {
   return n;
 }
 
+bool CMemMan::FindRecord(const void* object, AllocationRecord* out) {
+  if (!tracking_) return false;
+  CriticalSectionLock hold(lock_);
+  for (AllocationRecord* r = head_; r; r = r->next)
+    if (r->object == object) {
+      *out = *r;
+      out->next = nullptr;
+      return true;
+    }
+  return false;
+}
+
 QV_STARTUP_MARK(kRowMemMan, "g_memMan");
 CMemMan g_memMan QV_STARTUP(kRowMemMan);

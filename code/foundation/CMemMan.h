@@ -44,6 +44,9 @@ class CMemMan {
   bool IsTracking() const { return tracking_.load(); }
   bool HasCriticalError() const { return critical_; }
   int LiveRecordCount();
+  // A copy of the live record of this object (or array); false when it is
+  // not tracked.
+  bool FindRecord(const void* object, AllocationRecord* out);
 
  private:
   CMemMan(const CMemMan&) = delete;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include "NullBackend.h"
 #include "SceneTestSupport.h"
@@ -85,10 +86,14 @@ TEST_F(StandInGameScene, TypedLinesMovesAndLooksGoOutAsTheseBytes) {
   EXPECT_TRUE(ChatHas("Welcome"));
   EXPECT_TRUE(ChatHas("END"));
 
+  // Enter on an empty line sends nothing.
+  TypeChar(13);
+  Frame();
   // Speech, a whisper, a raw command and an emote; each ends in two line
-  // feeds.
+  // feeds. The second Enter meets the line the first one emptied.
   for (const char* line : {"hello", "/bob hi", "`raw line", ":waves"}) {
     TypeText(line);
+    TypeChar(13);
     TypeChar(13);
     Frame();
     EXPECT_EQ(scene_->InputLine(), "");
@@ -105,6 +110,16 @@ TEST_F(StandInGameScene, TypedLinesMovesAndLooksGoOutAsTheseBytes) {
   // through the tests' reskew.
   SetViewPosition(1040, 2010);
   UpdateCamera(999);  // the camera there at once
+  // Presses inside the scrollbar strip (its corners among them) drag the
+  // chat and look at nothing.
+  for (const auto& at : {std::pair<int, int>{741, 400}, {741, 301}, {763, 555}}) {
+    PressLeft(at.first, at.second);
+    Frame();
+    EXPECT_TRUE(scene_->IsDragging()) << at.first << "," << at.second;
+    ReleaseLeft();
+    Frame();
+    EXPECT_FALSE(scene_->IsDragging());
+  }
   PressLeft(400, 300);
   Frame();
   ReleaseLeft();

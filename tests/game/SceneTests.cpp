@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "NullBackend.h"
@@ -15,6 +16,7 @@
 #include "foundation/SceneManager.h"
 #include "game/CChooseINI.h"
 #include "game/CMain.h"
+#include "game/ColorTables.h"
 #include "game/GameProtocol.h"
 #include "game/VantDataManager.h"
 #include "game/VantFileGetter.h"
@@ -286,6 +288,44 @@ TEST_F(InGame, WithTheAddressOfNoServerItNamesTheAddressAndTheConnectionFails) {
   EXPECT_EQ(ChatLines(*scene.ChatWindow()),
             (std::vector<std::string>{"Connecting to vantrell server at 127.0.0.1 on port 1 ...\n",
                                       "CONNECTION TO SERVER FAILED.\n"}));
+}
+
+TEST_F(InGame, MakesItsChatWindowAndLoadsTheColourTables) {
+  fs::create_directories("data/colors");
+  WriteFileText("data/colors/colors.txt", "Teal 0 128 128\nEnd\n");
+  WriteFileText("data/colors/vest.txt", "7 Teal\n-1\n");
+  std::memset(PartColorTables, 0, sizeof PartColorTables);
+  CMain scene;
+  EXPECT_EQ(PartColorTables[kPartVest][7].g, 128);
+  EXPECT_EQ(PartColorTables[kPartVest][7].b, 128);
+  std::memset(PartColorTables, 0, sizeof PartColorTables);
+
+  G::TextWindow& chat = *scene.ChatWindow();
+  const TrackedRecord record = TrackedRecordOf(&chat);
+  EXPECT_EQ(record.typeName, "G::TextWindow");
+  EXPECT_EQ(record.file, "code/game/CMain.cpp");
+
+  // At most 60 lines, each in the default face at size 16, proportional,
+  // 700 wide from x 40; the newest ends on the bottom edge at y 550, and
+  // scrolled to the top the oldest starts at y 300.
+  for (int i = 0; i < 70; ++i) chat.AddLine(G::Text("line " + std::to_string(i)));
+  ASSERT_EQ(chat.Lines().size(), 60u);
+  EXPECT_EQ(chat.Lines().front().text.GetString(), "line 10");
+  for (const G::TextWindowLine& line : chat.Lines()) {
+    EXPECT_EQ(line.text.GetX(), 40);
+    EXPECT_EQ(line.text.GetWrapWidth(), 700);
+    EXPECT_EQ(line.text.GetFontSize(), 16);
+    EXPECT_EQ(line.text.GetFontName(), "");
+    EXPECT_FALSE(line.text.IsFixedWidth());
+    EXPECT_EQ(line.text.GetFixedAdvance(), 0.5f);
+  }
+  EXPECT_FLOAT_EQ(chat.Lines().back().text.GetY() + chat.Lines().back().height, 550);
+  chat.SetScroll(0);
+  EXPECT_FLOAT_EQ(chat.Lines().front().text.GetY(), 300);
+  // It draws in 2D over its own rectangle.
+  NullBackend::ClearCalls();
+  chat.Draw();
+  EXPECT_EQ(NullBackend::CallsStartingWith({"SetViewport"}), (std::vector<std::string>{"SetViewport(40,300,700,250)"}));
 }
 
 TEST_F(InGame, StatusLinesAreColouredLineByLineByTheirFirstCharacter) {

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <list>
 #include <string>
 #include <vector>
 
@@ -124,8 +123,9 @@ class MainGameTest : public testing::Test {
   }
   // Every step of a run: scene events, frame calls, start-up and shut-down.
   Calls RunCalls() {
-    return CallsStartingWith({"First.", "DXG::", "input", "CheckGraphicsCaps", "CreateBoneAllocator",
-                              "ClearLoadedModels", "DestroyBoneAllocator", "Shutdown", "state"});
+    return CallsStartingWith({"First.", "DXG::", "input", "CheckGraphicsCaps", "InitImageLoader",
+                              "CreateBoneAllocator", "ClearLoadedModels", "DestroyBoneAllocator",
+                              "ShutdownImageLoader", "Shutdown", "state"});
   }
 
   FrameClock oldClock_{};
@@ -156,6 +156,7 @@ TEST_F(MainGameTest, DrawnFrameRunsItsStepsInOrder) {
   EXPECT_EQ(RunCalls(), (Calls{
                             "CheckGraphicsCaps(1)",
                             "DXG::Init",
+                            "InitImageLoader",
                             "CreateBoneAllocator",
                             "First.OnEnter",
                             // Frame 1: the input is posted during the update.
@@ -189,6 +190,7 @@ TEST_F(MainGameTest, DrawnFrameRunsItsStepsInOrder) {
                             "input(key=0 chars=0 click=0)",
                             "ClearLoadedModels",
                             "DestroyBoneAllocator",
+                            "ShutdownImageLoader",
                             "Shutdown",
                         }));
 }
@@ -262,23 +264,42 @@ TEST_F(MainGameTest, FatalGraphicsErrorEndsTheRun) {
   EXPECT_EQ(Run(), 1);
   EXPECT_EQ(errors.Text(), "The graphics foundation has reported an unrecoverable error.  Program shut down.\n");
   Calls calls = RunCalls();
-  ASSERT_GE(calls.size(), 6u);
-  EXPECT_EQ(Calls(calls.end() - 6, calls.end()),
+  ASSERT_GE(calls.size(), 7u);
+  EXPECT_EQ(Calls(calls.end() - 7, calls.end()),
             (Calls{"DXG::EndFrame1", "First.OnLeave", "First.~", "ClearLoadedModels", "DestroyBoneAllocator",
-                   "Shutdown"}));
+                   "ShutdownImageLoader", "Shutdown"}));
 }
+
+// Whether the keyboard device is still held: a poll through a device moves
+// the key state on, so a key that was new is new no more; without a device
+// the poll leaves the state alone.
+bool KeyboardHeld() {
+  PressKey30();
+  PollKeyboard();
+  const bool held = !IsKeyPressed(30);
+  ResetKeyStates();
+  return held;
+}
+
+// The cursor's display count, read without changing it.
+int CursorCount() {
+  const int hidden = ShowCursor(FALSE);
+  ShowCursor(TRUE);
+  return hidden + 1;
+}
+int g_cursorBeforeRun;
 
 // What the shut-down has done so far.
 std::string ShutdownState() {
-  char state[120];
-  snprintf(state, sizeof state, "state(window=%s priority=0x%lX textShader=%s)", g_mainWindow ? "set" : "null",
-           GetPriorityClass(GetCurrentProcess()), G::g_textShader ? "set" : "null");
+  char state[160];
+  snprintf(state, sizeof state, "state(window=%s priority=0x%lX textShader=%s keyboard=%s cursor=%+d)",
+           g_mainWindow ? "set" : "null", GetPriorityClass(GetCurrentProcess()), G::g_textShader ? "set" : "null",
+           KeyboardHeld() ? "held" : "released", CursorCount() - g_cursorBeforeRun);
   return state;
 }
 void NoteShutdownState() { NullBackend::Note(ShutdownState().c_str()); }
 
 TEST_F(MainGameTest, ClosingTheWindowWritesTheStatisticsOnceAndEndsWithZero) {
-  std::list<G::DeviceCallback> shutdownCallbacks = G::ShutdownCallbacks;
   G::RegisterShutdownCallback(NoteShutdownState);
 
   g_clock.step = 16;
@@ -291,8 +312,14 @@ TEST_F(MainGameTest, ClosingTheWindowWritesTheStatisticsOnceAndEndsWithZero) {
     scene.onDestroy = NoteShutdownState;
   };
   LogTail stats("_stat.txt");
+  g_cursorBeforeRun = CursorCount();
   EXPECT_EQ(Run(), 0);
-  G::ShutdownCallbacks = shutdownCallbacks;
+  // Only this test's own: a callback the run registered for good (the font
+  // cache's, with the first font made) stays for the tests after it.
+  G::ShutdownCallbacks.remove(NoteShutdownState);
+  // The cursor is shown once more, after graphics has shut down.
+  EXPECT_EQ(CursorCount() - g_cursorBeforeRun, 1);
+  ShowCursor(FALSE);
   // Written when the window went; the shut-down adds only the graphics
   // side's own lines.
   const std::string written =
@@ -302,17 +329,34 @@ TEST_F(MainGameTest, ClosingTheWindowWritesTheStatisticsOnceAndEndsWithZero) {
   EXPECT_EQ(stats.Text().substr(0, written.size()), written);
   EXPECT_EQ(stats.Text().find("average FPS", 1), std::string::npos) << stats.Text();
   // The scene is deleted first, with no owner window for boxes left and the
-  // priority raised; the text shader is gone before graphics shuts down.
+  // priority raised; the text shader, the image decoder and the keyboard are
+  // gone before graphics shuts down.
   ASSERT_GT(GetOsVersion(), 5);
   Calls calls = RunCalls();
-  ASSERT_GE(calls.size(), 7u);
-  EXPECT_EQ(Calls(calls.end() - 7, calls.end()),
-            (Calls{"First.OnLeave", "First.~", "state(window=null priority=0x8000 textShader=set)",
-                   "ClearLoadedModels", "DestroyBoneAllocator", "Shutdown",
-                   "state(window=null priority=0x8000 textShader=null)"}));
+  ASSERT_GE(calls.size(), 8u);
+  EXPECT_EQ(Calls(calls.end() - 8, calls.end()),
+            (Calls{"First.OnLeave", "First.~",
+                   "state(window=null priority=0x8000 textShader=set keyboard=held cursor=+0)",
+                   "ClearLoadedModels", "DestroyBoneAllocator", "ShutdownImageLoader", "Shutdown",
+                   "state(window=null priority=0x8000 textShader=null keyboard=released cursor=+0)"}));
 }
 
 // ---- Start-up -----------------------------------------------------------------
+
+TEST_F(MainGameTest, FirstSceneIsATrackedObjectOfTheEntryPoint) {
+  g_clock.step = 16;
+  TrackedRecord record;
+  TestFirstScene::setup = [&](TestFirstScene& scene) {
+    TestFirstScene* made = &scene;
+    scene.onUpdate = [&record, made](float) {
+      record = TrackedRecordOf(made);
+      SceneManager::RemoveScene();
+    };
+  };
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(record.typeName, "FIRST_SCENE");
+  EXPECT_EQ(record.file, "code/foundation/MainGame.cpp");
+}
 
 TEST_F(MainGameTest, SetupRecordIsFilledForAWindowAtTheFirstResolution) {
   g_resolutionIndex = 2;  // start-up goes back to 800 x 600
@@ -344,7 +388,8 @@ TEST_F(MainGameTest, NoGraphicsSystemShowsOnlyTheWarningAndEnds) {
   EXPECT_EQ(boxes_.Boxes()[0].text, "No graphics system here.");
   EXPECT_EQ(boxes_.Boxes()[0].caption, "warning");
   EXPECT_EQ(boxes_.Boxes()[0].style, static_cast<unsigned>(kMessageBoxOk));
-  EXPECT_EQ(RunCalls(), (Calls{"CheckGraphicsCaps(1)", "ClearLoadedModels", "DestroyBoneAllocator", "Shutdown"}));
+  EXPECT_EQ(RunCalls(), (Calls{"CheckGraphicsCaps(1)", "ClearLoadedModels", "DestroyBoneAllocator",
+                               "ShutdownImageLoader", "Shutdown"}));
 }
 
 TEST_F(MainGameTest, FailedGraphicsStartIsShownAndEnds) {
@@ -354,7 +399,8 @@ TEST_F(MainGameTest, FailedGraphicsStartIsShownAndEnds) {
   EXPECT_EQ(boxes_.Boxes()[0].text, "Graphics init failed.\n _error.txt may contain details.");
   EXPECT_EQ(boxes_.Boxes()[0].caption, "error");
   EXPECT_EQ(RunCalls(),
-            (Calls{"CheckGraphicsCaps(1)", "DXG::Init", "ClearLoadedModels", "DestroyBoneAllocator", "Shutdown"}));
+            (Calls{"CheckGraphicsCaps(1)", "DXG::Init", "ClearLoadedModels", "DestroyBoneAllocator",
+                   "ShutdownImageLoader", "Shutdown"}));
 }
 
 TEST_F(MainGameTest, FailedKeyboardStartEndsWithoutABox) {
@@ -364,7 +410,8 @@ TEST_F(MainGameTest, FailedKeyboardStartEndsWithoutABox) {
   EXPECT_TRUE(boxes_.Boxes().empty());
   EXPECT_EQ(errors.Text(), "Failed to initialize DirectInput (keyboard state manager)\n");
   EXPECT_EQ(RunCalls(),
-            (Calls{"CheckGraphicsCaps(1)", "DXG::Init", "ClearLoadedModels", "DestroyBoneAllocator", "Shutdown"}));
+            (Calls{"CheckGraphicsCaps(1)", "DXG::Init", "ClearLoadedModels", "DestroyBoneAllocator",
+                   "ShutdownImageLoader", "Shutdown"}));
 }
 
 TEST_F(MainGameTest, NoWindowNoRun) {

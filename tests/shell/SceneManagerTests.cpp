@@ -3,6 +3,7 @@
 // frame-rate overlay, F11 wireframe and the device callbacks.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "graphics/Device.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/Font.h"
+#include "graphics/RenderState.h"
+#include "graphics/Text.h"
 
 namespace {
 
@@ -207,6 +210,25 @@ TEST_F(SceneManagerTest, NullPushAndEmptyPopAreLoggedWithTheCaller) {
             "Bad.. attempt to remove a scene when none exist.\n"
             "  -attempt made from:\n"
             "\n");
+#ifdef _WIN32
+  // Under each heading the caller's stack: at least one frame, this test's
+  // among them (the native build writes no frames).
+  const std::vector<std::string> lines = Lines(errors.Text());
+  int headings = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] != "  -attempt made from:") continue;
+    ++headings;
+    size_t end = i + 1;
+    bool namesTheTest = false;
+    while (end < lines.size() && (lines[end].compare(0, 3, "   ") == 0 || lines[end].compare(0, 3, "  (") == 0)) {
+      if (lines[end].find("NullPushAndEmptyPopAreLoggedWithTheCaller") != std::string::npos) namesTheTest = true;
+      ++end;
+    }
+    EXPECT_GT(end, i + 1) << "no frames after heading " << headings;
+    EXPECT_TRUE(namesTheTest) << errors.Text();
+  }
+  EXPECT_EQ(headings, 2);
+#endif
   EXPECT_EQ(SceneManager::GetCurrentSceneName(), "none");
   // A null push changes nothing: the next scene's first update is still short.
   Push("A");
@@ -214,8 +236,42 @@ TEST_F(SceneManagerTest, NullPushAndEmptyPopAreLoggedWithTheCaller) {
   EXPECT_EQ(SceneCalls(), (Calls{"A.OnEnter", "A.Update(0.001)"}));
 }
 
+// The 2D state at the moment of the overlay's draw (a text sets its vertex
+// buffer just before it draws; the draw itself is not shown to observers).
+struct DrawState {
+  Matrix4 projection, view, world;
+  int viewport[4];
+  bool seen;
+};
+DrawState g_atOverlayDraw;
+void NoteStateAtDraw(const std::string& call) {
+  if (call != "VertexBuffer::Set") return;
+  g_atOverlayDraw.projection = G::GetProjectionMatrix();
+  g_atOverlayDraw.view = G::GetViewMatrix();
+  g_atOverlayDraw.world = G::GetWorldMatrix();
+  G::GetViewport(g_atOverlayDraw.viewport[0], g_atOverlayDraw.viewport[1], g_atOverlayDraw.viewport[2],
+                 g_atOverlayDraw.viewport[3]);
+  g_atOverlayDraw.seen = true;
+}
+std::vector<float> Elements(const Matrix4& m) { return std::vector<float>(m.m, m.m + 16); }
+
+// The bytes of the vertices a buffer draw used.
+std::string DrawnVertices(const NullBackend::BufferDraw& draw) {
+  int triangles = 0;
+  std::sscanf(draw.call.c_str(), "RenderTris(%d", &triangles);
+  const char* bytes = reinterpret_cast<const char*>(NullBackend::VertexBufferMemory(draw.vertexBuffer));
+  return std::string(bytes, bytes + 3 * triangles * draw.vertexBuffer->vertexSize);
+}
+std::string VerticesOfTextAt(const std::string& string, float x, float y) {
+  G::Text text;
+  text = string;
+  text.SetPosition(x, y);
+  text.Draw();
+  return DrawnVertices(NullBackend::BufferDraws().back());
+}
+
 TEST_F(SceneManagerTest, OverlayShowsTheRateAndTheFiveFrameAverage) {
-  Push("A");
+  RecordingScene* scene = Push("A");
   SceneManager::Update(0.01f);
   EXPECT_EQ(SceneManager::OverlayText(), "") << "no overlay before graphics is up";
   SceneManager::Draw();
@@ -234,13 +290,42 @@ TEST_F(SceneManagerTest, OverlayShowsTheRateAndTheFiveFrameAverage) {
   SceneManager::Update(1.0f / 128);  // the 512 and 256 have left the history
   EXPECT_EQ(SceneManager::OverlayText(), "FPS: 128\nFPS (last 5 avg): 128");
 
+  // The scene leaves a 2D mode of its own and moved matrices; the overlay
+  // is drawn after it in fixed function, in 2D over the whole screen.
+  scene->onDraw = [] {
+    G::Set2DMode(40, 300, 700, 250);
+    Matrix4 moved = Matrix4::Identity();
+    moved[3][0] = 7;
+    G::SetWorldMatrix(moved);
+    G::SetViewMatrix(moved);
+  };
+  g_atOverlayDraw = DrawState();
+  NullBackend::Scripted().observer = NoteStateAtDraw;
   NullBackend::ClearCalls();
   SceneManager::Draw();
-  Calls drawn = CallsStartingWith({"A.", "UnbindShader", "RenderTris"});
-  ASSERT_EQ(drawn.size(), 3u);
+  NullBackend::Scripted().observer = nullptr;
+  Calls drawn = CallsStartingWith({"A.", "UnbindShader", "SetViewport", "RenderTris"});
+  ASSERT_EQ(drawn.size(), 5u);
   EXPECT_EQ(drawn[0], "A.Draw");
-  EXPECT_EQ(drawn[1], "UnbindShader");
-  EXPECT_EQ(drawn[2].compare(0, 10, "RenderTris"), 0);
+  EXPECT_EQ(drawn[1], "SetViewport(40,300,700,250)");
+  EXPECT_EQ(drawn[2], "UnbindShader");
+  EXPECT_EQ(drawn[3], "SetViewport(0,0,800,600)");
+  EXPECT_EQ(drawn[4].compare(0, 10, "RenderTris"), 0);
+  ASSERT_TRUE(g_atOverlayDraw.seen);
+  const NullBackend::BufferDraw overlay = NullBackend::BufferDraws().back();
+  G::Set2DModeFullScreen();
+  EXPECT_EQ(Elements(g_atOverlayDraw.projection), Elements(G::GetProjectionMatrix()));
+  EXPECT_EQ(Elements(g_atOverlayDraw.view), Elements(G::GetViewMatrix()));
+  EXPECT_EQ(Elements(g_atOverlayDraw.world), Elements(G::GetWorldMatrix()));
+  EXPECT_EQ(std::vector<int>(g_atOverlayDraw.viewport, g_atOverlayDraw.viewport + 4),
+            (std::vector<int>{0, 0, 800, 600}));
+
+  // The text stands at (5, 5): its vertices are those of the same text
+  // placed there (and not those of it at the origin).
+  const std::string vertices = DrawnVertices(overlay);
+  ASSERT_FALSE(vertices.empty());
+  EXPECT_TRUE(vertices == VerticesOfTextAt(SceneManager::OverlayText(), 5, 5));
+  EXPECT_FALSE(vertices == VerticesOfTextAt(SceneManager::OverlayText(), 0, 0));
 }
 
 TEST_F(SceneManagerTest, F11DrawsTheSceneInWireframe) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "foundation/CMemMan.h"
 #include "foundation/Platform.h"
 
 LogTail::LogTail(const char* fileName) : fileName_(fileName), start_(ReadFileText(fileName).size()) {}
@@ -65,6 +66,16 @@ int MessageBoxRecorder::Record(const char* text, const char* caption, unsigned s
   int answer = answers_.front();
   answers_.erase(answers_.begin());
   return answer;
+}
+
+TrackedRecord TrackedRecordOf(const void* object) {
+  TrackedRecord record;
+  AllocationRecord found;
+  if (g_memMan.FindRecord(object, &found)) {
+    record.typeName = found.typeName;
+    record.file = found.file;
+  }
+  return record;
 }
 
 std::string MaskCallStacks(const std::string& text) {

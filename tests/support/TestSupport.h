@@ -58,6 +58,16 @@ int AnswerBoxesSilently(WindowHandle owner, const char* text, const char* captio
 // texts compare exactly whatever frames a build and machine produce.
 std::string MaskCallStacks(const std::string& text);
 
+// What the memory manager records of a live object made with new2: the type
+// name given to new2 and the source file that made it (as __FILE__ names it,
+// from the top of the tree).
+struct TrackedRecord {
+  std::string typeName;
+  std::string file;
+};
+// Empty fields: the manager tracks no such object.
+TrackedRecord TrackedRecordOf(const void* object);
+
 // Source-tree and build-tree folders, given to each test by ctest.
 std::string SourceDir();
 std::string BinaryDir();
