@@ -242,6 +242,7 @@ TEST_F(TextObject, DrawBuildsGlyphsOnceAndDrawsThemInOneCall) {
   EXPECT_EQ(draw.vertexBuffer, vb);
   EXPECT_EQ(draw.texture0, text.GetFont()->texture.Record());
   EXPECT_EQ(draw.shader, G::g_textShader);
+  EXPECT_EQ(TrackedRecordOf(G::g_textShader).typeName, "G::Shader");
   EXPECT_EQ(draw.cullMode, G::kCullNone);
 
   G::GlyphVertex glyphs[12];
@@ -378,6 +379,7 @@ TEST_F(TextObject, DrawTextUsesOneSharedText) {
   G::DrawText("score", 7, 8, 0xFF00FF00, 20, "Courier New");
   ASSERT_NE(G::g_sharedText, nullptr);
   G::Text* shared = G::g_sharedText;
+  EXPECT_EQ(TrackedRecordOf(shared).typeName, "G::Text");
   EXPECT_EQ(shared->GetString(), "score");
   EXPECT_EQ(shared->GetFontName(), "Courier New");
   EXPECT_EQ(shared->GetDrawnSize(), 20.0f);
