@@ -398,6 +398,26 @@ TEST_F(BufferTest, ReleasedBuffersAreNoLongerCurrent) {
   DXG::ReleaseCom(stream);
 }
 
+// After Shutdown there is no device to bind them to: setting buffers made
+// before it does nothing, as the other calls do then.
+TEST_F(BufferTest, SettingBuffersAfterShutdownDoesNothing) {
+  G::VertexBuffer* vertices = new G::VertexBuffer;
+  G::IndexBuffer* indices = new G::IndexBuffer;
+  ASSERT_TRUE(vertices->Create(4, kColored, 16, false, true));
+  Fill(*vertices, Quad(0, 0, 1, 1, 0));
+  ASSERT_TRUE(indices->Create(6, false, true));
+  Fill(*indices, {0, 1, 2, 0, 2, 3});
+  G::Shutdown();
+  LogTail log;
+  vertices->Set();
+  indices->Set();
+  EXPECT_EQ(log.Text(), "");
+  EXPECT_EQ(DXG::g_d3d.vertexBuffers[0], nullptr);
+  EXPECT_EQ(DXG::g_d3d.indexBuffer, nullptr);
+  ExpectGlobalsFaultOnDelete(vertices);
+  delete indices;
+}
+
 TEST_F(BufferTest, VertexBuffersOutsideTheDevicesLifeAreTheGlobalsFault) {
   G::VertexBuffer* global = new G::VertexBuffer;
   ASSERT_TRUE(global->Create(4, kColored, 16, false, true));
