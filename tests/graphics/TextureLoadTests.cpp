@@ -198,4 +198,22 @@ TEST_F(TextureLoad, SixteenBitVolumesGetConvertedTexels) {
   EXPECT_EQ(texels[15], 0x800F);
 }
 
+// A lock of a texel size the slices cannot be written as is refused before
+// anything is written: rows of four-byte texels would run past its end.
+TEST_F(TextureLoad, VolumesOfATexelSizeTheSlicesCannotFillAreRefused) {
+  WritePngRgba("volume\\o0.png", 4, 2, Solid(0xFFFF8000, 8));
+  WriteFileText("volume\\odd.t3d", "o0.png\no0.png\n");
+  for (int bits : {64, 24, 8}) {
+    SCOPED_TRACE(bits);
+    NullBackend::Scripted().textureBitsPerPixel = bits;
+    G::Texture texture;
+    LogTail log;
+    EXPECT_FALSE(texture.Load("volume\\odd.t3d", G::kTextureFileFormat, false, false));
+    EXPECT_EQ(texture.Record(), nullptr);
+    EXPECT_TRUE(G::g_textureRecords.empty());
+    EXPECT_EQ(MaskCallStacks(log.Text()), "Error loading 3d texture(volume\\odd.t3d)... can't fill a texture of " +
+                                              std::to_string(bits) + " bits per pixel.\n  -call stack:\n\n");
+  }
+}
+
 }  // namespace
