@@ -9,8 +9,8 @@
 #   tools/run-client.sh dx    the Direct3D 9 program, quorvex-dx (in build/demo-dx)
 #
 # On first use it installs what is missing (tools/setup.sh) and builds the
-# program (the x86_64 Windows build: the shipped i686 programs cannot run
-# here, there is no 32-bit Wine). Then:
+# program (the x86_64 Windows build: the i686 programs cannot run here, the
+# machine's kernel cannot execute 32-bit programs). Then:
 #  - on $DISPLAY when one is set, the program runs until you close its
 #    window: pick a character, press Enter, talk, walk;
 #  - otherwise on a private X display, where the script plays the session as

@@ -148,10 +148,25 @@ received() {
   return 1
 }
 
+# Waits until the chooser has drawn its pointer (yellow, left of the first
+# name): the window shows before the graphics and the keyboard are set up,
+# and keys pressed before then are lost, however long that takes on a busy
+# machine.
+chooser_drawn() {
+  local bright
+  for _ in $(seq 600); do
+    bright=$(import -window "$window" -crop 48x40+256+232 +repage -format '%[fx:maxima]' info:- 2>/dev/null)
+    [ -n "$bright" ] && [ "$bright" != 0 ] && return 0
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
 sessionFailed=
 if [ -n "$session" ] && [ -n "$window" ]; then
   focus
-  sleep 1  # the chooser's first frames
+  chooser_drawn || echo "run-program: session: the chooser did not appear" >&2
   press Down
   press Return
   if received 'color '; then

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds the x86_64 Windows
-# build (tests run under Wine on a private Xvfb display), the i686 programs
-# that ship (compile and link: no 32-bit Wine here), and the native build of
+# build (the programs for 64-bit Windows, and the tests, which run under
+# Wine on a private Xvfb display), the i686 programs for 32-bit Windows
+# (built, never run: this machine's kernel cannot execute 32-bit programs;
+# the DLLs both builds' programs import are checked), and the native build of
 # the portable code under sanitizers with its fuzz targets; then runs the
 # tests, each fuzz target for a bounded time, and the dream benchmark
 # (natively and under Wine).
@@ -29,9 +31,15 @@ echo "== x86_64 Windows build"
 configure "$build/x86_64" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64.cmake"
 cmake --build "$build/x86_64" -j "$jobs"
 
-echo "== i686 Windows build (the programs that ship)"
+echo "== i686 Windows build (the programs for 32-bit Windows; built, not run)"
 configure "$build/i686" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686.cmake"
 cmake --build "$build/i686" -j "$jobs"
+
+# The README tells a player what the programs need: Windows' own DLLs, and
+# for quorvex-dx the DirectX runtime's d3dx9_43.dll. Both builds keep to it.
+echo "== DLLs the programs import"
+tools/check-imports.sh x86_64 "$build/x86_64"
+tools/check-imports.sh i686 "$build/i686"
 
 echo "== native build (sanitizers, fuzz targets)"
 configure "$build/native" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DQV_SANITIZE=ON -DQV_FUZZ=ON
