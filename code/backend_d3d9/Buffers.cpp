@@ -302,6 +302,7 @@ void VertexBuffer::Set() {
           "Warning: Vertex buffer set, but has never been locked before.  Data in it is invalid.\n"))
     return;
   CriticalSectionLock hold(g_graphicsLock);
+  if (!g_d3d.device) return;  // after Shutdown: nothing to bind to
   g_d3d.device->SetStreamSource(0, record_->api->buffer, 0, static_cast<UINT>(record_->vertexSize));
   DXG::SetCurrentDeclaration(record_->api->declaration, record_->api->declarationVertexSize,
                              DXG::HasColor(record_->format));
@@ -366,6 +367,7 @@ void IndexBuffer::Set() {
   if (!DXG::CheckBufferToSet(record_, "Warning: attempt to set a non-allocated index buffer\n",
                              "Warning: Index buffer set, but has never been locked before.  Data in it is invalid.\n"))
     return;
+  if (!g_d3d.device) return;  // after Shutdown: nothing to bind to
   g_d3d.device->SetIndices(record_->api->buffer);
   g_d3d.indexBuffer = record_;
 }

@@ -337,8 +337,11 @@ void IMEnd() {
       count = n - 2;
     else
       count = n / (s_im.type == kPrimitivePoints ? 1 : s_im.type == kPrimitiveLines ? 2 : 3);
-    SetVertexFormat(IMVertexFormat());
+    // A block too short for one primitive leaves the device as it was: its
+    // declaration would otherwise read the buffer still on stream 0 with
+    // the immediate-mode layout at the next buffered draw.
     if (count > 0) {
+      SetVertexFormat(IMVertexFormat());
       device->DrawPrimitiveUP(kPrimitiveTypes[s_im.type], static_cast<UINT>(count), g_immediateVertices.data(),
                               sizeof(IMVertex));
       // Drawing from memory leaves the device without a stream 0 buffer.

@@ -232,6 +232,7 @@ void RenderTexture::Set(int stage) const {
     ErrorLog << "Can't Set() a texture that is being rendered to.\n";
     return;
   }
+  if (!g_d3d.device) return;  // after Shutdown: nothing to bind to
   if (api->texture)
     g_d3d.device->SetTexture(stage, api->texture);
   else

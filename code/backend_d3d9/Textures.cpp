@@ -188,7 +188,10 @@ Texture::~Texture() noexcept(false) {
 
 bool Texture::Load(const std::string& name, TextureType type, bool mipmaps, bool dither) {
   if (!g_d3d.initialised) DXG::LogNotInitialized("DXG::Texture::Load", "  -call stack:\n");
-  // Volume lists load without mipmaps whatever is asked.
+  // Volume lists load without mipmaps whatever is asked. The warning is for
+  // a list that will load: the search for a shared one and the load are
+  // one step under the lock (which LoadFile takes again).
+  CriticalSectionLock hold(g_graphicsLock);
   if (mipmaps && type != kTextureFree && ToLowerCase(GetFileExtension(name)) == "t3d" &&
       !(record_ && ToLowerCase(record_->name) == ToLowerCase(name)) && !FindSharedTexture(name))
     ErrorLog << "warning: 3D textures can't be mipmapped, but was requested (no plans to implement).\n";

@@ -123,6 +123,13 @@ class MbmTokenizer {
     while (!end && !PeekIsBrace()) NextToken();
   }
 
+  // Whether the rest of the text could hold `values` more values: each is
+  // at least one character with a blank before it.
+  bool CouldHold(unsigned long long values) const {
+    size_t left = text_.size() - pos_ + (pushed_ ? pushedToken_.size() + 1 : 0);
+    return values <= left / 2;
+  }
+
   // Nothing but blanks left.
   bool AtEnd() {
     if (pushed_) return pushedToken_.empty();
@@ -150,6 +157,14 @@ class MbmTokenizer {
   std::string pushedToken_;
 };
 
+// One text for an index outside what it may name: the 16 bits an index is
+// stored in, or the vertices of its chunk.
+void LogIndexOutOfRange(int most, int value, const Mesh& mesh) {
+  ErrorLog << "Bad.. loading index list from mesh.. an index is out of range (must be 0 to " << most << ").\n"
+           << "  -index value: " << value << "\n"
+           << "  -curMesh name: " << mesh.Record()->name << "\n";
+}
+
 struct BoneDef {
   Bone* bone;
   bool linked;
@@ -170,8 +185,9 @@ class MbmParser {
   void ParseChunk(Mesh& mesh);
   void ParseTexture(const std::string& word, Chunk& chunk);
   void ParseVertices(Chunk& chunk);
+  void ReadVertices(unsigned char* out, int count, bool pnc);
   void ParseIndices(Chunk& chunk, const Mesh& mesh);
-  void CheckChunkIndices(Chunk& chunk);
+  void DropTrianglesPastVertices(Chunk& chunk, const Mesh& mesh);
   void LinkChildren();
   Bone* FindTopBone();
   void FinishMeshes(bool optimize);
@@ -320,9 +336,7 @@ bool MbmParser::ParseBone() {
     if (tok_.error) return false;
     if (tok_.PeekIsBrace()) return tok_.ExpectClose();
   }
-  // The file ended inside the body: a cut-off file is damaged, and what it
-  // holds of this construct cannot be trusted, so the load fails.
-  if (!tok_.error) tok_.ExpectClose();
+  // The file ended between sub-constructs: the bone keeps what was read.
   return !tok_.error;
 }
 
@@ -351,8 +365,7 @@ bool MbmParser::ParseMesh() {
     }
     if (tok_.PeekIsBrace()) return tok_.ExpectClose();
   }
-  // Cut off inside the body, as for a bone: the file is damaged.
-  if (!tok_.error) tok_.ExpectClose();
+  // Cut off between sub-constructs, as for a bone: the mesh is kept.
   return !tok_.error;
 }
 
@@ -377,27 +390,55 @@ void MbmParser::ParseChunk(Mesh& mesh) {
     if (tok_.error) errorStack_ += word + " ";
   }
   if (tok_.error) return;
-  if (tok_.ExpectClose()) CheckChunkIndices(chunk);
+  // A file cut off between the chunk's sub-constructs keeps the chunk as
+  // read; a closed one must close with its brace.
+  if (tok_.end || tok_.ExpectClose()) DropTrianglesPastVertices(chunk, mesh);
 }
 
-// Drawing reads the vertices the indices name: an index past the chunk's
-// vertices would make the device read past the end of its buffer.
-void MbmParser::CheckChunkIndices(Chunk& chunk) {
+// Drawing reads the vertices the indices name: a triangle with an index past
+// the chunk's vertices would make the device read past the end of its
+// buffer, so it is left out (as is a part of one at the end of the list,
+// which is never drawn but would be welded and cached). The chunk keeps the
+// rest. Indices that cannot be read back to be checked are not kept.
+void MbmParser::DropTrianglesPastVertices(Chunk& chunk, const Mesh& mesh) {
   const IndexBufferRecord* ib = chunk.indexBuffer.Record();
-  if (!ib || ib->indexCount == 0) return;
+  if (!ib) return;
   const VertexBufferRecord* vb = chunk.vertexBuffer.Record();
-  int vertexCount = vb ? vb->vertexCount : 0;
-  IndexBufferLock lock(chunk.indexBuffer, false);
-  void* data = nullptr;
-  if (!lock.GetData(&data)) return;
-  const unsigned short* indices = static_cast<const unsigned short*>(data);
-  for (int i = 0; i < ib->indexCount; ++i) {
-    if (indices[i] < vertexCount) continue;
-    tok_.Fail("Error parsing mesh: a chunk's index names a vertex it does not have.\n");
-    ErrorLog << "  -index value: " << static_cast<int>(indices[i]) << "\n"
-             << "  -vertex count: " << vertexCount << "\n";
-    return;
+  const int vertexCount = vb ? vb->vertexCount : 0;
+  const int count = ib->indexCount;
+  std::vector<unsigned short> kept;
+  {
+    IndexBufferLock lock(chunk.indexBuffer, false);
+    void* data = nullptr;
+    if (lock.GetData(&data)) {
+      const unsigned short* indices = static_cast<const unsigned short*>(data);
+      kept.reserve(static_cast<size_t>(count));
+      for (int first = 0; first < count; first += 3) {
+        const int end = first + 3 < count ? first + 3 : count;
+        bool inRange = true;
+        for (int i = first; i < end; ++i) {
+          if (indices[i] < vertexCount) continue;
+          inRange = false;
+          LogIndexOutOfRange(vertexCount - 1, indices[i], mesh);
+        }
+        if (inRange) kept.insert(kept.end(), indices + first, indices + end);
+      }
+      if (static_cast<int>(kept.size()) == count) return;
+    }
   }
+  IndexBuffer rebuilt;
+  bool filled = false;
+  if (!kept.empty() && rebuilt.Create(static_cast<unsigned short>(kept.size()), false, false)) {
+    IndexBufferLock lock(rebuilt, false);
+    void* data = nullptr;
+    if (lock.GetData(&data)) {
+      std::memcpy(data, kept.data(), kept.size() * 2);
+      filled = true;
+    }
+  }
+  if (!filled) rebuilt.SRFree();
+  // Without a triangle left the chunk has no index buffer, and draws nothing.
+  chunk.indexBuffer = rebuilt;
 }
 
 void MbmParser::ParseTexture(const std::string& word, Chunk& chunk) {
@@ -417,60 +458,71 @@ void MbmParser::ParseTexture(const std::string& word, Chunk& chunk) {
     ErrorLog << "Note: mesh(" << path_ << ") failed to load texture: " << file << "\n";
 }
 
-// Counts beyond 16 bits are refused: the indices could not reach such
-// vertices, and the index buffer's own count would wrap.
+// A chunk may hold more vertices than 16-bit indices reach: the indices
+// name the first 65536, and the binary cache refuses to hold the rest.
 void MbmParser::ParseVertices(Chunk& chunk) {
   if (!tok_.ExpectOpen()) return;
   std::string format = tok_.GetToken();
   int count = tok_.ReadInt();
   if (tok_.error) return;
-  if (count < 0 || count > 65535) {
-    tok_.Fail("Error parsing mesh: vertex count out of range (must be 0 to 65535): " + std::to_string(count) + "\n");
+  if (count < 0) {
+    tok_.Fail("Error parsing mesh: vertex count out of range (must be 0 or more): " + std::to_string(count) + "\n");
     return;
   }
-  bool pnc = format == "PNC";
-  bool pnt2 = format == "PNT2";
-  bool filled = false;
+  const bool pnc = format == "PNC";
+  const bool pnt2 = format == "PNT2";
+  bool read = false;
   if (!pnc && !pnt2) {
     ErrorLog << "Unsupported vertex type in Mesh.Chunk.Vertices: " << format << "\n";
+  } else if (!tok_.CouldHold(static_cast<unsigned long long>(count) * (pnc ? 10 : 8))) {
+    // No buffer for a count whose values the rest of the text cannot hold:
+    // a damaged count must not cost its size in memory. The values are
+    // read all the same, and run short as those of any short list do.
+    ReadVertices(nullptr, count, pnc);
+    read = true;
   } else {
     VertexFormat vertexFormat = {{kFloat3, kUsePosition}, {kFloat3, kUseNormal}};
     vertexFormat.push_back(pnc ? VertexElement{kPackedColor, kUseColor} : VertexElement{kFloat2, kUseTexCoord});
-    int stride = pnc ? 28 : 32;
-    if (chunk.vertexBuffer.Create(count, vertexFormat, stride, false, false)) {
+    if (chunk.vertexBuffer.Create(count, vertexFormat, pnc ? 28 : 32, false, false)) {
       VertexBufferLock lock(chunk.vertexBuffer, false);
       void* data = nullptr;
       if (!lock.GetData(&data)) {
         ErrorLog << "could not lock VB, trying to load mesh.\n";
         WriteCallStack(ErrorLog, "  -call stack:\n");
       } else {
-        filled = true;
-        unsigned char* out = static_cast<unsigned char*>(data);
-        // Values stop at the first error: the rest of the file is no longer
-        // this list.
-        for (int i = 0; i < count && !tok_.error && !tok_.end; ++i) {
-          float v[8];
-          for (float& value : v) value = tok_.ReadFloat();
-          unsigned char* vertex = out + static_cast<size_t>(i) * stride;
-          std::memcpy(vertex, v, 24);
-          if (pnc) {
-            float r = v[6], g = v[7];
-            float b = tok_.ReadFloat();
-            float a = tok_.ReadFloat();
-            unsigned color = PackColorARGB(r, g, b, a);
-            std::memcpy(vertex + 24, &color, 4);
-          } else {
-            std::memcpy(vertex + 24, v + 6, 8);
-            if (std::fabs(v[3]) + std::fabs(v[4]) + std::fabs(v[5]) < 0.1f)
-              ErrorLog << "loading mbm mesh problem found: Mesh " << path_ << " has a normal of magnitude near 0\n";
-          }
-        }
+        ReadVertices(static_cast<unsigned char*>(data), count, pnc);
+        read = true;
       }
     }
   }
   if (tok_.error) return;
-  if (!filled) tok_.SkipToBrace();
+  if (!read) tok_.SkipToBrace();
   tok_.ExpectClose();
+}
+
+// Reads the values of count vertices into out (28 bytes a vertex for PNC,
+// 32 for PNT2), or only reads them when out is null. Values stop at the
+// first error: the rest of the file is no longer this list.
+void MbmParser::ReadVertices(unsigned char* out, int count, bool pnc) {
+  const size_t stride = pnc ? 28 : 32;
+  for (int i = 0; i < count && !tok_.error && !tok_.end; ++i) {
+    float v[8];
+    for (float& value : v) value = tok_.ReadFloat();
+    unsigned char vertex[32];
+    std::memcpy(vertex, v, 24);
+    if (pnc) {
+      float r = v[6], g = v[7];
+      float b = tok_.ReadFloat();
+      float a = tok_.ReadFloat();
+      unsigned color = PackColorARGB(r, g, b, a);
+      std::memcpy(vertex + 24, &color, 4);
+    } else {
+      std::memcpy(vertex + 24, v + 6, 8);
+      if (std::fabs(v[3]) + std::fabs(v[4]) + std::fabs(v[5]) < 0.1f)
+        ErrorLog << "loading mbm mesh problem found: Mesh " << path_ << " has a normal of magnitude near 0\n";
+    }
+    if (out) std::memcpy(out + static_cast<size_t>(i) * stride, vertex, stride);
+  }
 }
 
 void MbmParser::ParseIndices(Chunk& chunk, const Mesh& mesh) {
@@ -494,9 +546,7 @@ void MbmParser::ParseIndices(Chunk& chunk, const Mesh& mesh) {
       for (int i = 0; i < count && !tok_.error && !tok_.end; ++i) {
         int value = tok_.ReadInt();
         if (value < 0 || value > 65535)
-          ErrorLog << "Bad.. loading index list from mesh.. an index is out of range (must be 0 to 65535).\n"
-                   << "  -index value: " << value << "\n"
-                   << "  -curMesh name: " << mesh.Record()->name << "\n";
+          LogIndexOutOfRange(65535, value, mesh);
         out[i] = static_cast<unsigned short>(value);
       }
     }

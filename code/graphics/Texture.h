@@ -59,7 +59,7 @@ class Texture : public SharedResource<TextureRecord> {
   bool LoadCC(const std::string& name);
   // Shared code: shares a live texture of the same name (ignoring case),
   // loads .t3d lists as volume textures, else hands the file to the
-  // backend's LoadImageFile.
+  // backend's LoadImageFile; all of it one step under the graphics lock.
   bool LoadFile(const std::string& name, bool colorKey, TextureType type, bool mipmaps, bool dither);
   // Width, height and depth powers of 2.
   bool Create(int width, int height, TextureType type, int depth, bool mipmaps);

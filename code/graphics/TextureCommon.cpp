@@ -120,7 +120,11 @@ void CopyImageTexels(const LoadedImage& image, TextureType type, bool colorKey, 
       if (texel[i] == 0xFF000000u) texel[i] = 0;
 }
 
+// The whole load is one step under the graphics lock: a thread that asks
+// for the same new file meanwhile waits, then shares what this one made
+// instead of loading it a second time.
 bool Texture::LoadFile(const std::string& name, bool colorKey, TextureType type, bool mipmaps, bool dither) {
+  CriticalSectionLock lock(g_graphicsLock);
   if (record_ && !name.empty() && EqualsIgnoringCase(record_->name, name)) return true;
   SRFree();
   if (type == kTextureFree) {
@@ -128,12 +132,9 @@ bool Texture::LoadFile(const std::string& name, bool colorKey, TextureType type,
     WriteCallStack(ErrorLog, "  -call stack:\n");
     return false;
   }
-  {
-    CriticalSectionLock lock(g_graphicsLock);
-    if (TextureRecord* shared = FindSharedTexture(name)) {
-      Share(shared);
-      return true;
-    }
+  if (TextureRecord* shared = FindSharedTexture(name)) {
+    Share(shared);
+    return true;
   }
   if (ToLowerCase(GetFileExtension(name)) == "t3d") {
     if (colorKey) {

@@ -66,38 +66,50 @@ bool Load3DTextureList(Texture* texture, const std::string& listPath, bool mipma
     TextureLock lock(texture, false, true);
     unsigned char* bits = nullptr;
     int rowPitch = 0, slicePitch = 0, bitsPerPixel = 0, width = 0, height = 0, depth = 0;
-    if (!lock.GetInfo(reinterpret_cast<void**>(&bits), &rowPitch, &slicePitch, &bitsPerPixel, &width, &height,
-                      &depth)) {
-      ErrorLog << "Unable to lock 3d texture to load it... not good to have this happen obviously.\n";
-      WriteCallStack(ErrorLog, "  -call stack:\n");
-      // The texture holds no slices: give back the record instead of leaving
-      // an unnamed, empty volume in the handle.
+    const bool locked = lock.GetInfo(reinterpret_cast<void**>(&bits), &rowPitch, &slicePitch, &bitsPerPixel, &width,
+                                     &height, &depth);
+    // The texture holds no slices after either failure: give back the
+    // record instead of leaving an unnamed, empty volume in the handle.
+    auto giveBack = [&] {
       lock.Unlock();
       texture->SRFree();
       return false;
+    };
+    if (!locked) {
+      ErrorLog << "Unable to lock 3d texture to load it... not good to have this happen obviously.\n";
+      WriteCallStack(ErrorLog, "  -call stack:\n");
+      return giveBack();
+    }
+    // Rows are written at the lock's own texel size: 8-bit slices only as
+    // 8-bit texels, 32-bit ones as 32-bit texels or converted to 16-bit.
+    // Any other size would be written wrong, or past the end of the lock.
+    const bool fillable = eightBit ? bitsPerPixel == 8 : bitsPerPixel == 32 || bitsPerPixel == 16;
+    if (!fillable) {
+      ErrorLog << "Error loading 3d texture(" << listPath << ")... can't fill a texture of " << bitsPerPixel
+               << " bits per pixel.\n";
+      WriteCallStack(ErrorLog, "  -call stack:\n");
+      return giveBack();
     }
     const int slicesToCopy = depth < static_cast<int>(slices.size()) ? depth : static_cast<int>(slices.size());
     const int rows = height < first.height ? height : first.height;
     const int columns = width < first.width ? width : first.width;
+    const size_t rowBytes = static_cast<size_t>(columns) * (bitsPerPixel / 8);
     for (int i = 0; i < slicesToCopy; ++i) {
       const LoadedImage& slice = slices[i];
-      if (eightBit && !slice.indices) {
-        // Nothing to read: the slice is left blank.
-        ErrorLog << "Internal error on how I load 8 bit textures... bad.\n";
-        for (int r = 0; r < rows; ++r)
-          std::memset(bits + static_cast<ptrdiff_t>(i) * slicePitch + static_cast<ptrdiff_t>(r) * rowPitch, 0,
-                      columns);
-        continue;
-      }
+      const bool blank = eightBit && !slice.indices;
+      // Nothing to read: the slice is left blank.
+      if (blank) ErrorLog << "Internal error on how I load 8 bit textures... bad.\n";
       for (int r = 0; r < rows; ++r) {
         unsigned char* target = bits + static_cast<ptrdiff_t>(i) * slicePitch + static_cast<ptrdiff_t>(r) * rowPitch;
         const size_t sourceRow = static_cast<size_t>(r) * slice.width;
-        if (eightBit)
-          std::memcpy(target, slice.indices + sourceRow, columns);
+        if (blank)
+          std::memset(target, 0, rowBytes);
+        else if (eightBit)
+          std::memcpy(target, slice.indices + sourceRow, rowBytes);
         else if (bitsPerPixel == 16)
           CopyRowTo16(target, slice.argb + sourceRow, columns);
         else
-          std::memcpy(target, slice.argb + sourceRow, static_cast<size_t>(columns) * 4);
+          std::memcpy(target, slice.argb + sourceRow, rowBytes);
       }
     }
   }

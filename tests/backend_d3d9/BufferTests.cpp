@@ -338,6 +338,46 @@ TEST_F(BufferTest, IndexedDrawsNeedBothBuffers) {
   EXPECT_EQ(MaskCallStacks(log.Text()), head + "'No vertex buffer set'" + tail);
 }
 
+// A block too short for one primitive draws nothing, and leaves the device
+// as it found it: the buffers set before it draw with their own layout, and
+// the next block with its own.
+TEST_F(BufferTest, AnIncompleteImmediateBlockLeavesTheCurrentBuffersDrawing) {
+  G::VertexBuffer vertices;
+  G::IndexBuffer indices;
+  ASSERT_TRUE(vertices.Create(4, kColored, 16, false, true));
+  Fill(vertices, Quad(10, 10, 60, 60, 0xFFFF0000));
+  ASSERT_TRUE(indices.Create(6, false, true));
+  Fill(indices, {0, 1, 2, 0, 2, 3});
+  const struct {
+    G::PrimitiveType type;
+    int vertices;
+  } cases[] = {{G::kPrimitiveTriangles, 2}, {G::kPrimitiveLines, 1}, {G::kPrimitiveTriangleFan, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    Begin2D();
+    vertices.Set();
+    indices.Set();
+    G::IMBegin(c.type);
+    for (int i = 0; i < c.vertices; ++i) G::IMPosition2(100.0f + 50 * i, 100);
+    G::IMEnd();
+    LogTail log;
+    EXPECT_EQ(G::RenderIndTris(2), D3D_OK);
+    G::IMBegin(G::kPrimitiveTriangles);
+    G::IMColor(0xFF00FF00);
+    G::IMPosition2(100, 10);
+    G::IMPosition2(150, 10);
+    G::IMPosition2(100, 60);
+    G::IMEnd();
+    Image image = FinishFrame();
+    DXG::EndFrame1();
+    EXPECT_EQ(log.Text(), "");
+    EXPECT_TRUE(PixelIs(image, 30, 30, 0xFF0000));
+    EXPECT_TRUE(PixelIs(image, 15, 55, 0xFF0000));
+    EXPECT_TRUE(PixelIs(image, 110, 20, 0x00FF00));
+    EXPECT_TRUE(PixelIs(image, 125, 100, 0x000000)) << "the short block drew nothing";
+  }
+}
+
 TEST_F(BufferTest, ReleasedBuffersAreNoLongerCurrent) {
   {
     G::VertexBuffer vertices;
@@ -356,6 +396,26 @@ TEST_F(BufferTest, ReleasedBuffersAreNoLongerCurrent) {
   DXG::g_d3d.device->GetStreamSource(0, &stream, &offset, &stride);
   EXPECT_EQ(stream, nullptr) << "the device lets the buffer go too";
   DXG::ReleaseCom(stream);
+}
+
+// After Shutdown there is no device to bind them to: setting buffers made
+// before it does nothing, as the other calls do then.
+TEST_F(BufferTest, SettingBuffersAfterShutdownDoesNothing) {
+  G::VertexBuffer* vertices = new G::VertexBuffer;
+  G::IndexBuffer* indices = new G::IndexBuffer;
+  ASSERT_TRUE(vertices->Create(4, kColored, 16, false, true));
+  Fill(*vertices, Quad(0, 0, 1, 1, 0));
+  ASSERT_TRUE(indices->Create(6, false, true));
+  Fill(*indices, {0, 1, 2, 0, 2, 3});
+  G::Shutdown();
+  LogTail log;
+  vertices->Set();
+  indices->Set();
+  EXPECT_EQ(log.Text(), "");
+  EXPECT_EQ(DXG::g_d3d.vertexBuffers[0], nullptr);
+  EXPECT_EQ(DXG::g_d3d.indexBuffer, nullptr);
+  ExpectGlobalsFaultOnDelete(vertices);
+  delete indices;
 }
 
 TEST_F(BufferTest, VertexBuffersOutsideTheDevicesLifeAreTheGlobalsFault) {

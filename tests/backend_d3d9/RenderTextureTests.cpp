@@ -223,6 +223,23 @@ TEST_F(RenderTextureTest, TargetsOutsideTheDevicesLife) {
   EXPECT_EQ(early.Record(), nullptr);
 }
 
+// A target made before Shutdown has no device to be bound to afterwards:
+// setting it does nothing, as the other calls do then.
+TEST_F(RenderTextureTest, SettingATargetAfterShutdownDoesNothing) {
+  for (bool cube : {false, true}) {
+    SCOPED_TRACE(cube);
+    ASSERT_TRUE(Restart(DefaultSetup()));
+    G::RenderTexture* target = new G::RenderTexture;
+    ASSERT_TRUE(target->Create(32, 32, cube));
+    G::Shutdown();
+    LogTail log;
+    target->Set(0);
+    EXPECT_EQ(log.Text(), "");
+    EXPECT_FALSE(DXG::g_d3d.renderTextureBound);
+    delete target;
+  }
+}
+
 // The stencil is left alone while a target is bound as a texture: its
 // depth buffer is not the device's.
 TEST_F(RenderTextureTest, ClearLeavesTheStencilWhileATargetIsBound) {

@@ -440,6 +440,31 @@ TEST_F(DeviceTest, WorkAskedForAfterShutdownIsRefusedWithoutADriver) {
             "Bad: texture being destructed, but graphics is not inited.\n  -call stack:\n\n");
 }
 
+// Buffers and targets made before Shutdown have no context to be bound in
+// afterwards: setting them binds nothing (the buffers say so, as for any
+// buffer without a live object) and calls no GL.
+TEST_F(DeviceTest, ObjectsOfAnEndedContextAreSetToNothing) {
+  G::Setup setup = WindowedSetup();
+  ASSERT_TRUE(DXG::Init(window_, &setup));
+  G::VertexBuffer vertices;
+  G::IndexBuffer indices;
+  G::RenderTexture target;
+  ASSERT_TRUE(vertices.Create(3, {{G::kFloat3, G::kUsePosition}}, 12, false, true));
+  ASSERT_TRUE(indices.Create(3, false, true));
+  ASSERT_TRUE(target.Create(64, 64, false));
+  vertices.Set();
+  indices.Set();
+  G::Shutdown();
+  LogTail errors;
+  vertices.Set();
+  indices.Set();
+  target.Set(0);
+  target.Set(1);
+  EXPECT_EQ(MaskCallStacks(errors.Text()),
+            "Attempt to Set a VertexBuffer that doesn't exist.\n  -call stack:\n\n"
+            "Attempt to Set an IndexBuffer that doesn't exist.\n  -call stack:\n\n");
+}
+
 TEST_F(DeviceTest, ATextureOfAnEarlierContextLeavesTheNewOnesAlone) {
   G::Setup setup = WindowedSetup();
   ASSERT_TRUE(DXG::Init(window_, &setup));

@@ -445,8 +445,6 @@ TEST_F(ModelFiles, BrokenModelsAreRefusedWithTheirReasons) {
       {"a file that ends inside a vertex list",
        "Mesh { Name { m } Chunk { Vertices { PNC 2  0 0 0  0 0 1",
        "Error parsing mesh: expected }... but found: \n" + ParseFailure(P, "Vertices" + chunkStack)},
-      {"a file that ends inside a bone", "Bone { Name { a }",
-       "Error parsing mesh: expected }... but found: \n" + ParseFailure(P, "")},
       {"a construct without its opening brace", "Bone Name { a } }",
        "Error parsing mesh: expected {... but found: Name\n" + ParseFailure(P, "")},
       {"an opening brace where a value belongs", "Bone { Name { { } }",
@@ -484,24 +482,17 @@ TEST_F(ModelFiles, BrokenModelsAreRefusedWithTheirReasons) {
        "Error parsing mesh: index count out of range (must be 0 to 65535): 70000\n" +
            ParseFailure(P, "Indices" + chunkStack)},
       {"a negative vertex count", "Mesh { Name { m } Chunk { Vertices { PNC -1 } } }",
-       "Error parsing mesh: vertex count out of range (must be 0 to 65535): -1\n" +
+       "Error parsing mesh: vertex count out of range (must be 0 or more): -1\n" +
            ParseFailure(P, "Vertices" + chunkStack)},
-      {"more vertices than 16 bits index", "Mesh { Name { m } Chunk { Vertices { PNC 65536 } } }",
-       "Error parsing mesh: vertex count out of range (must be 0 to 65535): 65536\n" +
+      // No buffer is made for more vertices than the rest of the file holds:
+      // the list runs short as any short list does.
+      {"more vertices than the file holds", "Mesh { Name { m } Chunk { Vertices { PNC 100000000  0 0 0  0 0 1  1 } } }",
+       "Error parsing mesh: unexpected }\nError parsing mesh: expected float... but found: }\n"
+       "Error parsing mesh: unexpected }\nError parsing mesh: expected float... but found: }\n"
+       "Error parsing mesh: unexpected }\nError parsing mesh: expected float... but found: }\n" +
            ParseFailure(P, "Vertices" + chunkStack)},
-      {"an index past the vertices",
-       "Mesh { Name { m } Chunk { Indices { 3 0 0 1 } Vertices { PNC 1 0 0 0 0 0 1 1 1 1 1 } } }",
-       "Error parsing mesh: a chunk's index names a vertex it does not have.\n  -index value: 1\n"
-       "  -vertex count: 1\n" + ParseFailure(P, "Chunk Mesh(name=m)    ")},
-      {"a negative index, kept as 65535",
-       "Mesh { Name { m } Chunk { Vertices { PNC 1 0 0 0 0 0 1 1 1 1 1 } Indices { 3 0 0 -1 } } }",
-       "Bad.. loading index list from mesh.. an index is out of range (must be 0 to 65535).\n"
-       "  -index value: -1\n  -curMesh name: m\n"
-       "Error parsing mesh: a chunk's index names a vertex it does not have.\n  -index value: 65535\n"
-       "  -vertex count: 1\n" + ParseFailure(P, "Chunk Mesh(name=m)    ")},
-      {"indices without vertices", "Mesh { Name { m } Chunk { Indices { 3 0 0 0 } } }",
-       "Error parsing mesh: a chunk's index names a vertex it does not have.\n  -index value: 0\n"
-       "  -vertex count: 0\n" + ParseFailure(P, "Chunk Mesh(name=m)    ")},
+      {"more vertices than the file holds, cut off", "Mesh { Name { m } Chunk { Vertices { PNC 2000000000  1",
+       "Error parsing mesh: expected }... but found: \n" + ParseFailure(P, "Vertices" + chunkStack)},
       {"a missing child", "Bone { Name { a } Child { b } }",
        "Bone(a) asked for child \"b\" that doesn't exist.\nErrors in bones of model file: " + P + "\n" +
            FailureTail(P)},
@@ -541,6 +532,94 @@ TEST_F(ModelFiles, BrokenModelsAreRefusedWithTheirReasons) {
     EXPECT_FALSE(FileExists(G::ModelCachePath(P))) << t.what;
     EXPECT_EQ(G::g_liveBones, 0) << t.what;
   }
+}
+
+// What cannot be drawn safely is left out; the rest of the model loads. (The
+// parse alone: loaded without welding, which has its own word on chunks
+// without buffers.)
+TEST_F(ModelFiles, UnsafePartsAreLeftOutAndTheModelKept) {
+  const std::string P = "models\\kept.mbm";
+  const std::string oneVertex = "Vertices { PNC 1  0 0 0  0 0 1  1 1 1 1 }";
+  const std::string twoVertices = "Vertices { PNC 2  0 0 0  0 0 1  1 1 1 1  1 0 0  0 0 1  1 1 1 1 }";
+  auto outOfRange = [](int most, int value) {
+    return "Bad.. loading index list from mesh.. an index is out of range (must be 0 to " + std::to_string(most) +
+           ").\n  -index value: " + std::to_string(value) + "\n  -curMesh name: m\n";
+  };
+  const struct {
+    const char* what;
+    std::string text;
+    std::string errors;
+    std::vector<unsigned short> indices;  // of the mesh's first chunk
+    bool indexBuffer;
+  } cases[] = {
+      {"a triangle naming a vertex past the chunk's",
+       "Mesh { Name { m } Chunk { Indices { 9  0 0 1  0 0 0  1 0 0 } " + oneVertex + " } } Bone { Mesh { m } }",
+       outOfRange(0, 1) + outOfRange(0, 1), {0, 0, 0}, true},
+      {"a negative index, kept as 65535",
+       "Mesh { Name { m } Chunk { " + twoVertices + " Indices { 6  0 1 -1  1 0 1 } } } Bone { Mesh { m } }",
+       outOfRange(65535, -1) + outOfRange(1, 65535), {1, 0, 1}, true},
+      {"the incomplete triangle at the end",
+       "Mesh { Name { m } Chunk { " + oneVertex + " Indices { 5  0 0 0  0 4 } } } Bone { Mesh { m } }",
+       outOfRange(0, 4), {0, 0, 0}, true},
+      {"indices without vertices", "Mesh { Name { m } Chunk { Indices { 3  0 2 0 } } } Bone { Mesh { m } }",
+       outOfRange(-1, 0) + outOfRange(-1, 2) + outOfRange(-1, 0), {}, false},
+      {"vertices of a format that is not read",
+       "Mesh { Name { m } Chunk { Vertices { XYZ 1  0 0 0 } Indices { 3  0 0 0 } } } Bone { Mesh { m } }",
+       "Unsupported vertex type in Mesh.Chunk.Vertices: XYZ\n" + outOfRange(-1, 0) + outOfRange(-1, 0) +
+           outOfRange(-1, 0),
+       {}, false},
+      // A file cut off between constructs keeps what it holds whole.
+      {"a file that ends inside a bone", "Mesh { Name { m } Chunk { } } Bone { Name { a } Mesh { m }", "", {},
+       false},
+      {"a file that ends inside a mesh",
+       "Bone { Name { a } Mesh { m } } Mesh { Name { m } Chunk { " + oneVertex + " Indices { 3  0 0 0 } }", "",
+       {0, 0, 0}, true},
+      {"a file that ends inside a chunk",
+       "Bone { Name { a } Mesh { m } } Mesh { Name { m } Chunk { " + oneVertex + " Indices { 3  0 0 0 }", "",
+       {0, 0, 0}, true},
+      {"a file that ends inside a chunk with an index past its vertices",
+       "Bone { Name { a } Mesh { m } } Mesh { Name { m } Chunk { " + oneVertex + " Indices { 6  0 0 0  0 0 1 }",
+       outOfRange(0, 1), {0, 0, 0}, true},
+  };
+  for (const auto& t : cases) {
+    Write("kept", "RandomID { 1 }\n" + t.text);
+    LogTail errors;
+    G::Model model;
+    ASSERT_TRUE(model.Load(P, false, true, false)) << t.what;
+    EXPECT_EQ(MaskCallStacks(errors.Text()), t.errors) << t.what;
+    const std::vector<G::Chunk>& chunks = model.GetRootBone()->mesh.Record()->chunks;
+    ASSERT_EQ(chunks.size(), 1u) << t.what;
+    G::IndexBuffer indices = chunks[0].indexBuffer;
+    EXPECT_EQ(indices.Record() != nullptr, t.indexBuffer) << t.what;
+    EXPECT_EQ(IndicesOf(indices), t.indices) << t.what;
+    // What was kept is what the cache holds: it reads back.
+    G::ModelLoadRecord cached;
+    ASSERT_TRUE(G::LoadMeshBMBM(G::ModelCachePath(P), true, cached)) << t.what;
+    G::FreeBone(cached.root);
+    G::ClearLoadedModels();
+  }
+}
+
+// A chunk may hold more vertices than 16-bit indices reach; the binary
+// cache cannot hold it, so the model is read from its text each time.
+TEST_F(ModelFiles, AChunkOfMoreThan65535VerticesLoads) {
+  const int count = 65537;
+  std::string text = "RandomID { 1 }\nMesh { Name { m } Chunk {\n  Vertices { PNC " + std::to_string(count) + "\n";
+  for (int i = 0; i < count; ++i) text += std::to_string(i) + " 0 0  0 0 1  1 1 1 1\n";
+  text += "  }\n  Indices { 3  0 1 65535 }\n} }\nBone { Name { a } Mesh { m } }\n";
+  std::string path = Write("big", text);
+  LogTail errors;
+  G::Model model;
+  ASSERT_TRUE(model.Load(path, false, true, true));
+  EXPECT_EQ(errors.Text(),
+            "Cannot save mesh(m) in the binary model format: a chunk's vertex count is 65537, at most 65535.\n"
+            "An error occured trying to save gen\\models\\big.bmbm\n");
+  EXPECT_FALSE(FileExists("gen\\models\\big.bmbm"));
+  G::Chunk& chunk = model.GetRootBone()->mesh.Record()->chunks[0];
+  std::vector<Vertex> vertices = VerticesOf(chunk.vertexBuffer);
+  ASSERT_EQ(vertices.size(), static_cast<size_t>(count));
+  EXPECT_EQ(vertices[count - 1].position[0], static_cast<float>(count - 1));
+  EXPECT_EQ(IndicesOf(chunk.indexBuffer), (std::vector<unsigned short>{0, 1, 65535}));
 }
 
 TEST_F(ModelFiles, AChainDeeperThanTheLimitIsRefused) {

@@ -1,6 +1,10 @@
 // Loading textures from files: sharing by name, the steps before the
 // backend decodes, and volume textures from .t3d lists.
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "GraphicsFixture.h"
 #include "ImageFiles.h"
@@ -76,6 +80,57 @@ TEST_F(TextureLoad, ColourKeyedLoadsClearOpaqueBlackAndClamp) {
   EXPECT_FALSE(NullBackend::TextureWrap(texture.Record(), 0));
   EXPECT_FALSE(NullBackend::TextureWrap(texture.Record(), 1));
   EXPECT_TRUE(NullBackend::TextureWrap(texture.Record(), 2));
+}
+
+// The search for a loaded texture and the load of a new one are one step
+// under the graphics lock: a second thread that asks for the same new file
+// while the first is loading it waits, then shares what the first made.
+struct LoadRace {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int loads = 0;
+  G::Texture* second = nullptr;
+  bool secondLoaded = false;
+  std::thread secondThread;
+};
+LoadRace* s_race;
+
+// Runs in the loading thread when a decode begins: the first one starts the
+// second thread and gives it a second to begin a load of its own.
+void RaceAtDecode(const std::string& call) {
+  if (call.rfind("Texture::LoadImageFile", 0) != 0) return;
+  std::unique_lock<std::mutex> hold(s_race->mutex);
+  if (++s_race->loads > 1) {
+    s_race->changed.notify_all();
+    return;
+  }
+  s_race->secondThread = std::thread([] {
+    bool loaded = s_race->second->Load("textures\\race.bmp", G::kTextureFileFormat, false, false);
+    std::lock_guard<std::mutex> done(s_race->mutex);
+    s_race->secondLoaded = loaded;
+  });
+  s_race->changed.wait_for(hold, std::chrono::seconds(1), [] { return s_race->loads > 1; });
+}
+
+TEST_F(TextureLoad, TwoThreadsLoadingOneNewNameMakeOneRecord) {
+  WriteBmp24("textures\\race.bmp", 4, 4, Solid(0xFF102030, 16));
+  G::Texture first, second;
+  LoadRace race;
+  race.second = &second;
+  s_race = &race;
+  NullBackend::Scripted().observer = RaceAtDecode;
+  const bool firstLoaded = first.Load("textures\\race.bmp", G::kTextureFileFormat, false, false);
+  if (race.secondThread.joinable()) race.secondThread.join();
+  NullBackend::Scripted().observer = nullptr;
+  s_race = nullptr;
+  EXPECT_TRUE(firstLoaded);
+  EXPECT_TRUE(race.secondLoaded);
+  EXPECT_EQ(race.loads, 1);
+  EXPECT_EQ(Loads(), 1);
+  ASSERT_NE(first.Record(), nullptr);
+  EXPECT_EQ(first.Record(), second.Record());
+  EXPECT_EQ(first.Record()->refCount, 2);
+  EXPECT_EQ(G::g_textureRecords.size(), 1u);
 }
 
 // ---- Volume textures -------------------------------------------------------
@@ -196,6 +251,24 @@ TEST_F(TextureLoad, SixteenBitVolumesGetConvertedTexels) {
   EXPECT_EQ(texels[7], 0xFF80);
   EXPECT_EQ(texels[8], 0x800F);
   EXPECT_EQ(texels[15], 0x800F);
+}
+
+// A lock of a texel size the slices cannot be written as is refused before
+// anything is written: rows of four-byte texels would run past its end.
+TEST_F(TextureLoad, VolumesOfATexelSizeTheSlicesCannotFillAreRefused) {
+  WritePngRgba("volume\\o0.png", 4, 2, Solid(0xFFFF8000, 8));
+  WriteFileText("volume\\odd.t3d", "o0.png\no0.png\n");
+  for (int bits : {64, 24, 8}) {
+    SCOPED_TRACE(bits);
+    NullBackend::Scripted().textureBitsPerPixel = bits;
+    G::Texture texture;
+    LogTail log;
+    EXPECT_FALSE(texture.Load("volume\\odd.t3d", G::kTextureFileFormat, false, false));
+    EXPECT_EQ(texture.Record(), nullptr);
+    EXPECT_TRUE(G::g_textureRecords.empty());
+    EXPECT_EQ(MaskCallStacks(log.Text()), "Error loading 3d texture(volume\\odd.t3d)... can't fill a texture of " +
+                                              std::to_string(bits) + " bits per pixel.\n  -call stack:\n\n");
+  }
 }
 
 }  // namespace

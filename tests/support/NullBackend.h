@@ -30,7 +30,9 @@ struct Script {
   bool twoSidedStencil = true;
   bool createTextureResult = true;
   bool lockTextureResult = true;
-  int textureBitsPerPixel = 32;  // 16: ARGB4444 texels for RGB, RGBA and cube textures
+  // 16: ARGB4444 texels for RGB, RGBA and cube textures; other sizes stand
+  // for texels that shared code cannot fill.
+  int textureBitsPerPixel = 32;
   bool volumeTextures = true;
   bool cubeMaps = true;
   bool createVertexBufferResult = true;
