@@ -48,7 +48,21 @@ class NetClient : public NetworkBase {
   explicit NetClient(NetSocket acceptedSocket);
   ~NetClient() override;
 
+  // Resolves the host and connects, holding the network lock throughout:
+  // every other connection's socket calls wait until it returns.
   bool Connect(const std::string& host, int port);
+
+  // The same connection made without blocking, for callers that must not
+  // hold up the others: StartConnect resolves the host as Connect does and
+  // begins the connect; PollConnect, called until it answers something other
+  // than kConnectPending, looks at it once. Each call holds the network lock
+  // only for its own socket calls. GiveUpConnect ends a pending connect as
+  // failed, logged as any failed connect, and closes the socket. The texts
+  // logged are Connect's.
+  enum ConnectProgress { kConnectPending, kConnectDone, kConnectFailed };
+  bool StartConnect(const std::string& host, int port);  // false: failed at once
+  ConnectProgress PollConnect();
+  void GiveUpConnect();
   bool SendData(const char* data, int length);
   // Replaces out with every byte received and not yet taken. Bytes that
   // arrived before the connection was lost are still handed over.
@@ -65,6 +79,11 @@ class NetClient : public NetworkBase {
   // One pass over the socket: drains everything readable. False when the
   // thread must end (the poll itself failed).
   bool PollOnce();
+  // Steps Connect and StartConnect share: the misuse checks (false, and
+  // logged, when no connect may start), and a connect that succeeded (under
+  // both locks).
+  bool MayConnect();
+  void ConnectSucceeded(const std::string& host, int port);
 
   std::atomic<bool> initialised_;
   std::atomic<bool> connected_;
@@ -72,6 +91,10 @@ class NetClient : public NetworkBase {
   CriticalSection clientLock_;
   std::vector<char> receiveBuffer_;
   CThread* thread_;
+  // The connect StartConnect began and PollConnect has not yet ended.
+  bool connecting_;
+  std::string connectHost_;
+  int connectPort_;
 };
 
 // The allocation name under which the server hands out accepted clients.

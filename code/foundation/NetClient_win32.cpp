@@ -55,6 +55,44 @@ void LogSentData(const char* data, int length) {
   }
 }
 
+// The IPv4 address of a host: dotted text as it is, else the first address
+// the name resolves to. False, and logged, when it does not resolve.
+bool ResolveAddress(const std::string& host, int port, sockaddr_in& address) {
+  std::memset(&address, 0, sizeof address);
+  if (IsDottedAddress(host)) {
+    unsigned char bytes[4];
+    ParseDottedAddress(host, bytes);
+    std::memcpy(&address.sin_addr, bytes, 4);
+  } else {
+    hostent* entry = gethostbyname(host.c_str());
+    if (!entry || !entry->h_addr_list || !entry->h_addr_list[0] || entry->h_length < 4) {
+      ErrorLog << "Unable to resolve host \"" << host << "\" port " << port << "\n";
+      return false;
+    }
+    std::memcpy(&address.sin_addr, entry->h_addr_list[0], 4);
+  }
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(port));
+  return true;
+}
+
+// The error is read by the caller before anything is logged: the log
+// writes themselves may change WinSock's last error.
+void LogConnectFailure(const std::string& host, int port, int error) {
+  ErrorLog << "Failed to connect to host \"" << host << "\" port " << port << "\n";
+  NetworkLog << "\nFailed to connect to host \"" << host << "\" port " << port << "\n\n";
+  if (error == WSAENETDOWN) {
+    ErrorLog.Write("  -no network connection available\n");
+  } else if (error == WSAECONNREFUSED) {
+    ErrorLog.Write("  -connection refused by server\n");
+  }
+}
+
+bool SetBlocking(NetSocket socket, bool blocking) {
+  u_long nonBlocking = blocking ? 0 : 1;
+  return ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &nonBlocking) == 0;
+}
+
 }  // namespace
 
 void SetNetworkSeams(WinSockStartupCall startup, SocketCreateCall create) {
@@ -121,7 +159,13 @@ void CloseTcpSocket(NetSocket& socket) {
 // ---------------------------------------------------------------------------
 // NetClient
 
-NetClient::NetClient() : initialised_(false), connected_(false), socket_(kInvalidSocket), thread_(nullptr) {
+NetClient::NetClient()
+    : initialised_(false),
+      connected_(false),
+      socket_(kInvalidSocket),
+      thread_(nullptr),
+      connecting_(false),
+      connectPort_(0) {
   if (!IsWinSockReady()) return;
   CriticalSectionLock network(g_networkLock);
   socket_ = OpenTcpSocket();
@@ -131,7 +175,12 @@ NetClient::NetClient() : initialised_(false), connected_(false), socket_(kInvali
 }
 
 NetClient::NetClient(NetSocket acceptedSocket)
-    : initialised_(false), connected_(false), socket_(acceptedSocket), thread_(nullptr) {
+    : initialised_(false),
+      connected_(false),
+      socket_(acceptedSocket),
+      thread_(nullptr),
+      connecting_(false),
+      connectPort_(0) {
   // The socket is ours even when we cannot use it, so the destructor closes
   // it and a rejected connection does not linger half-open.
   if (!IsWinSockReady()) return;
@@ -155,55 +204,119 @@ NetClient::~NetClient() {
   std::vector<char>().swap(receiveBuffer_);
 }
 
-bool NetClient::Connect(const std::string& host, int port) {
+bool NetClient::MayConnect() {
   if (!initialised_) {
     ErrorLog.Write("Error: Attempt to call net client Connect when not Init'd.\n");
     WriteCallStack(ErrorLog, kAttemptMadeFrom);
     return false;
   }
-  if (connected_) {
+  // A connect still under way counts as one made.
+  if (connected_ || connecting_) {
     ErrorLog.Write("Error: Attempt to connect to remove server when already connected.\n");
     WriteCallStack(ErrorLog, kAttemptMadeFrom);
     return false;
   }
+  return true;
+}
+
+void NetClient::ConnectSucceeded(const std::string& host, int port) {
+  receiveBuffer_.clear();
+  connected_ = true;
+  NetworkLog << "\nConnected to host \"" << host << "\" port " << port << "\n\n";
+}
+
+bool NetClient::Connect(const std::string& host, int port) {
+  if (!MayConnect()) return false;
   // Both locks for the whole call: resolution and the blocking connect hold
   // up every other connection's socket calls until they return.
   CriticalSectionLock network(g_networkLock);
   CriticalSectionLock client(clientLock_);
 
   sockaddr_in address;
-  std::memset(&address, 0, sizeof address);
-  if (IsDottedAddress(host)) {
-    unsigned char bytes[4];
-    ParseDottedAddress(host, bytes);
-    std::memcpy(&address.sin_addr, bytes, 4);
-  } else {
-    hostent* entry = gethostbyname(host.c_str());
-    if (!entry || !entry->h_addr_list || !entry->h_addr_list[0] || entry->h_length < 4) {
-      ErrorLog << "Unable to resolve host \"" << host << "\" port " << port << "\n";
-      return false;
-    }
-    std::memcpy(&address.sin_addr, entry->h_addr_list[0], 4);
-  }
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<u_short>(port));
-
+  if (!ResolveAddress(host, port, address)) return false;
   if (connect(static_cast<SOCKET>(socket_), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-    receiveBuffer_.clear();
-    connected_ = true;
-    NetworkLog << "\nConnected to host \"" << host << "\" port " << port << "\n\n";
+    ConnectSucceeded(host, port);
     return true;
   }
-  // Read before logging: the log writes themselves may change it.
-  int error = WSAGetLastError();
-  ErrorLog << "Failed to connect to host \"" << host << "\" port " << port << "\n";
-  NetworkLog << "\nFailed to connect to host \"" << host << "\" port " << port << "\n\n";
-  if (error == WSAENETDOWN) {
-    ErrorLog.Write("  -no network connection available\n");
-  } else if (error == WSAECONNREFUSED) {
-    ErrorLog.Write("  -connection refused by server\n");
-  }
+  LogConnectFailure(host, port, WSAGetLastError());
   return false;
+}
+
+bool NetClient::StartConnect(const std::string& host, int port) {
+  if (!MayConnect()) return false;
+  CriticalSectionLock network(g_networkLock);
+  CriticalSectionLock client(clientLock_);
+
+  sockaddr_in address;
+  if (!ResolveAddress(host, port, address)) return false;
+  if (!SetBlocking(socket_, false)) {
+    LogConnectFailure(host, port, WSAGetLastError());
+    return false;
+  }
+  if (connect(static_cast<SOCKET>(socket_), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    int error = WSAGetLastError();
+    if (error != WSAEWOULDBLOCK) {
+      LogConnectFailure(host, port, error);
+      return false;
+    }
+    connecting_ = true;
+    connectHost_ = host;
+    connectPort_ = port;
+    return true;
+  }
+  // Connected at once (it happens on the loopback).
+  if (!SetBlocking(socket_, true)) {
+    LogConnectFailure(host, port, WSAGetLastError());
+    return false;
+  }
+  ConnectSucceeded(host, port);
+  return true;
+}
+
+NetClient::ConnectProgress NetClient::PollConnect() {
+  if (!connecting_) return connected_ ? kConnectDone : kConnectFailed;
+  CriticalSectionLock network(g_networkLock);
+  CriticalSectionLock client(clientLock_);
+
+  // WinSock reports a finished connect as writable, a failed one in the
+  // exception set; the socket's error says which it was in either case.
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(static_cast<SOCKET>(socket_), &writable);
+  FD_SET(static_cast<SOCKET>(socket_), &failed);
+  timeval poll = {0, 0};
+  int result = select(0, nullptr, &writable, &failed, &poll);
+  if (result == 0) return kConnectPending;
+  int error = 0;
+  if (result < 0) {
+    error = WSAGetLastError();
+  } else {
+    int length = sizeof error;
+    if (getsockopt(static_cast<SOCKET>(socket_), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+      error = WSAGetLastError();
+  }
+  connecting_ = false;
+  if (result > 0 && error == 0 && !FD_ISSET(static_cast<SOCKET>(socket_), &failed)) {
+    // Blocking again, as a connection made by Connect is: its sends rely on it.
+    if (SetBlocking(socket_, true)) {
+      ConnectSucceeded(connectHost_, connectPort_);
+      return kConnectDone;
+    }
+    error = WSAGetLastError();
+  }
+  LogConnectFailure(connectHost_, connectPort_, error);
+  return kConnectFailed;
+}
+
+void NetClient::GiveUpConnect() {
+  if (!connecting_) return;
+  connecting_ = false;
+  CriticalSectionLock network(g_networkLock);
+  // Closing stops the attempt: a server that answers late finds nobody.
+  CloseTcpSocket(socket_);
+  // What a blocking connect reports when the system's own limit passes.
+  LogConnectFailure(connectHost_, connectPort_, WSAETIMEDOUT);
 }
 
 bool NetClient::SendData(const char* data, int length) {

@@ -28,6 +28,7 @@ struct MapState {
   int fileHeight;
 };
 MapState s_map;  // zero before anything runs: no map
+unsigned s_generation;
 
 // A map with many cells left of the grid would otherwise write one log line
 // per cell, hundreds of thousands for a hostile file.
@@ -78,6 +79,8 @@ void GetMapSize(int* width, int* height) {
 
 bool IsMapLoaded() { return s_map.loaded; }
 
+unsigned GetMapGeneration() { return s_generation; }
+
 int GetMapFloor(int x, int y) {
   const MapCell* cell = CellAt(x, y);
   return cell ? cell->floor : kOutsideFloor;
@@ -118,6 +121,7 @@ bool LoadMap(const std::string& path) {
   s_map.loaded = false;
   s_map.gridWidth = s_map.gridHeight = 0;
   std::vector<MapCell>().swap(MapGrid);
+  ++s_generation;  // from here on the grid is another one, whatever follows
 
   std::ifstream in(LocalPath(path), std::ios::in | std::ios::binary);
   if (!in) {

@@ -41,6 +41,9 @@ void SetWallXEdge(int x, int y, int value);
 // Replaces the whole grid with a ".map" file's; false (and an empty grid)
 // when the file cannot be used.
 bool LoadMap(const std::string& path);
+// Counts the replacements of the whole grid (every map load, failed ones
+// too): what was drawn from an older count shows a map that is gone.
+unsigned GetMapGeneration();
 
 // A floor shape file (".fsh", or ".fs2" over its default set) made into
 // floor textures and handed to the renderer's floor slots. A missing or

@@ -24,6 +24,13 @@ std::atomic<FileWriteCall> s_write{WriteBytes};
 std::atomic<FileCloseCall> s_close{CloseFile};
 std::atomic<FileGetterPause> s_idlePause{nullptr};
 
+constexpr int kDefaultConnectLimitMs = 20000;
+constexpr int kDefaultSilenceLimitMs = 30000;
+std::atomic<int> s_connectLimitMs{kDefaultConnectLimitMs};
+std::atomic<int> s_silenceLimitMs{kDefaultSilenceLimitMs};
+
+using Clock = std::chrono::steady_clock;
+
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace
@@ -35,8 +42,15 @@ void SetFileGetterFileCalls(FileWriteCall write, FileCloseCall close) {
 
 void SetFileGetterIdlePause(FileGetterPause pause) { s_idlePause = pause; }
 
+void SetFileGetterTimeLimits(int connectMilliseconds, int silenceMilliseconds) {
+  s_connectLimitMs = connectMilliseconds > 0 ? connectMilliseconds : kDefaultConnectLimitMs;
+  s_silenceLimitMs = silenceMilliseconds > 0 ? silenceMilliseconds : kDefaultSilenceLimitMs;
+}
+
 FileGetter::FileGetter(const std::string& id, const std::string& dir)
     : thread_(nullptr),
+      host_("Failed to load"),
+      port_(0),
       done_(false),
       state_(kAwaitingWelcome),
       id_(id),
@@ -47,7 +61,8 @@ FileGetter::FileGetter(const std::string& id, const std::string& dir)
       total_(1),
       file_(nullptr),
       wroteFile_(false),
-      droppingLine_(false) {
+      droppingLine_(false),
+      lastActivity_(Clock::now()) {
   // The name comes from the game server and becomes a folder and a file
   // that this getter creates, writes and may delete.
   if (!IsAcceptableDreamName(id)) {
@@ -57,24 +72,19 @@ FileGetter::FileGetter(const std::string& id, const std::string& dir)
     return;
   }
 
-  std::string host = "Failed to load";
-  int port = 0;
   std::ifstream address("data\\vantfile_ip.txt");
   if (address)
-    address >> host >> port;
+    address >> host_ >> port_;
   else
     ErrorLog << "Failed to load vant's file-server ip and port from \\data\\vantfile_ip.txt file.\n";
 
-  // A failed connect leaves the state at 0 with done set: a failed transfer.
-  if (!connection_.Connect(host, port)) {
-    ErrorLog << "Failed to connect to vant file server.\n";
-    done_.store(true, std::memory_order_release);
-  }
   path_ = dir + "\\" + id + ".dream";
+  // The thread connects: a connect made here would stop the frame loop until
+  // the server answered or the attempt timed out.
   thread_ = new2(CThread, CThread(ThreadProcedure,"VantFileGetter",this));
   // Nothing else would ever end the transfer (the thread's absence is
-  // already logged); a failed connect has ended it.
-  if ((!thread_ || !thread_->Started()) && !IsDone()) Fail(nullptr, "> FAILED");
+  // already logged).
+  if (!thread_ || !thread_->Started()) Fail(nullptr, "> FAILED");
 }
 
 FileGetter::~FileGetter() {
@@ -96,6 +106,7 @@ bool FileGetter::IsThreadRunning() const { return thread_ && thread_->IsRunning(
 
 void FileGetter::ThreadProcedure(CThread* thread, void* parameter) {
   FileGetter* self = static_cast<FileGetter*>(parameter);
+  if (!self->ConnectToServer(*thread)) return;
   while (!thread->StopRequested()) {
     if (self->IsDone()) {
       if (!self->connection_.IsConnected()) return;
@@ -106,10 +117,41 @@ void FileGetter::ThreadProcedure(CThread* thread, void* parameter) {
   }
 }
 
+bool FileGetter::ConnectToServer(const CThread& thread) {
+  // Polled, not blocking: a blocking connect would hold the network lock,
+  // and with it every other connection's socket calls (the game
+  // connection's sends on the main thread among them), until it returned.
+  NetClient::ConnectProgress progress = NetClient::kConnectFailed;
+  if (connection_.StartConnect(host_, port_)) progress = connection_.PollConnect();
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(s_connectLimitMs.load());
+  while (progress == NetClient::kConnectPending) {
+    // The transfer was ended meanwhile (the player left): nothing to report.
+    if (thread.StopRequested()) return false;
+    if (Clock::now() >= deadline) {
+      connection_.GiveUpConnect();
+      progress = NetClient::kConnectFailed;
+      break;
+    }
+    SleepMs(5);
+    progress = connection_.PollConnect();
+  }
+  if (progress == NetClient::kConnectDone) {
+    lastActivity_ = Clock::now();
+    return true;
+  }
+  // The state stays 0 with done set: a failed transfer.
+  ErrorLog << "Failed to connect to vant file server.\n";
+  done_.store(true, std::memory_order_release);
+  return false;
+}
+
 void FileGetter::Pass() {
   if (connection_.PendingBytes() > 0) {
     std::vector<char> bytes;
-    if (connection_.ReceiveData(bytes)) buffer_.Append(bytes.data(), bytes.size());
+    if (connection_.ReceiveData(bytes)) {
+      buffer_.Append(bytes.data(), bytes.size());
+      lastActivity_ = Clock::now();
+    }
   } else if (buffer_.Empty()) {
     if (s_idlePause.load()) s_idlePause.load()();
     if (!connection_.IsConnected()) {
@@ -120,17 +162,31 @@ void FileGetter::Pass() {
       Fail("Lost connection to file server...\n", "> Lost connection to file server.");
       return;
     }
+    if (ServerFellSilent()) return;
     SleepMs(25);
     return;
   }
   // Bytes that came in just before the server hung up are still used: the
   // connection only counts as lost once they can take the transfer no
   // further.
-  if (!Step() && !IsDone() && !connection_.IsConnected() && connection_.PendingBytes() == 0) {
-    Fail("Lost connection to file server...\n", "> Lost connection to file server.");
-    return;
+  if (!Step() && !IsDone()) {
+    if (!connection_.IsConnected() && connection_.PendingBytes() == 0) {
+      Fail("Lost connection to file server...\n", "> Lost connection to file server.");
+      return;
+    }
+    // Part of a line or a block, and nothing more coming.
+    if (ServerFellSilent()) return;
   }
   SleepMs(5);
+}
+
+// A server that accepts and then sends nothing, or stops in the middle
+// without hanging up, would otherwise hold the player in the dream for ever.
+bool FileGetter::ServerFellSilent() {
+  if (Clock::now() - lastActivity_ < std::chrono::milliseconds(s_silenceLimitMs.load())) return false;
+  connection_.Disconnect();
+  Fail("Lost connection to file server...\n", "> Lost connection to file server.");
+  return true;
 }
 
 bool FileGetter::ReadLine(std::string& out) { return buffer_.TakeLine(out); }
@@ -288,6 +344,8 @@ void FileGetter::HandleBlock(const std::vector<char>& block) {
 // the acknowledgements then have nowhere to go and are not sent.
 void FileGetter::Reply(const std::string& text) {
   if (connection_.IsConnected()) connection_.SendData(text.data(), static_cast<int>(text.size()));
+  // The server's silence counts from here: it has something to answer.
+  lastActivity_ = Clock::now();
 }
 
 // The state first, then done: a main thread that sees done sees the state.

@@ -3,6 +3,7 @@
 // lines go through the game-state store's queue.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -25,8 +26,9 @@ enum FileGetterState : int {
 
 class FileGetter {
  public:
-  // Connects and starts the thread at once; a name that is not a plain file
-  // name fails the transfer before anything is connected or created.
+  // Starts the thread at once, which connects and downloads; a name that is
+  // not a plain file name fails the transfer before anything is connected or
+  // created.
   FileGetter(const std::string& id, const std::string& dir);
   // Stops the thread; deletes the file when this getter wrote it and the
   // download did not complete.
@@ -36,8 +38,9 @@ class FileGetter {
   bool Succeeded() const { return state_.load() == kTransferComplete; }
   void GetProgress(int& received, int& total) const;
   const std::string& GetPath() const { return path_; }
-  // False once the thread has ended: after the transfer, when the server
-  // has closed the connection.
+  // False once the thread has ended: after the transfer, when the
+  // connection has closed (the server hung up, or the getter did on a server
+  // gone quiet).
   bool IsThreadRunning() const;
 
   static void ThreadProcedure(CThread* thread, void* parameter);
@@ -51,9 +54,16 @@ class FileGetter {
   bool ReadLine(std::string& out);
   bool ReadBlock(std::vector<char>& out);
 
+  // The connect, made without blocking and given up after its time limit;
+  // false when it failed (the transfer is then done) or the thread was asked
+  // to stop meanwhile.
+  bool ConnectToServer(const CThread& thread);
   // One pass of the thread loop; the step handles at most one line or block
   // and tells whether it could do anything.
   void Pass();
+  // Fails the transfer and closes the connection when the server has sent
+  // nothing for the silence limit since the last byte or the last line sent.
+  bool ServerFellSilent();
   bool Step();
   void HandleOverLongLine(const std::string& start);
   void HandleWelcome(const std::string& line);
@@ -65,6 +75,8 @@ class FileGetter {
 
   CThread* thread_;
   NetClient connection_;
+  std::string host_;
+  int port_;
   std::atomic<bool> done_;
   std::atomic<int> state_;
   ByteQueue buffer_;
@@ -81,6 +93,8 @@ class FileGetter {
   bool wroteFile_;
   // The rest of a dropped over-long line is dropped up to its line feed.
   bool droppingLine_;
+  // When the server last sent a byte or the getter last sent a line.
+  std::chrono::steady_clock::time_point lastActivity_;
 };
 
 // The file writes of every getter, for tests that need a write or the close
@@ -94,5 +108,11 @@ void SetFileGetterFileCalls(FileWriteCall write, FileCloseCall close);
 // bytes and its hang-up both land in that gap. Null: no pause.
 typedef void (*FileGetterPause)();
 void SetFileGetterIdlePause(FileGetterPause pause);
+
+// How long a getter waits for its connect to complete (20 s, as long as the
+// system's own limit for a blocking connect), and for the file server's next
+// byte while it waits for the welcome, the answer or a block (30 s). Tests
+// make them short; 0 restores the default.
+void SetFileGetterTimeLimits(int connectMilliseconds, int silenceMilliseconds);
 
 }  // namespace VANT

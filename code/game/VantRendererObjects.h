@@ -46,6 +46,8 @@ class FloorRenderer {
   G::VertexBuffer vertexBuffer;
   int lastCentreX = 0;
   int lastCentreY = 0;
+  // The map grid the buffer was built from (GetMapGeneration).
+  unsigned lastMapGeneration = 0;
   bool dirty = true;
   int firstVertex[kFloorSlots] = {};
   int vertexCount[kFloorSlots] = {};

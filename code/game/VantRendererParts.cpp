@@ -1,6 +1,6 @@
 // The world renderer's parts: floor tiles from a static vertex buffer rebuilt
-// only when the view moves or a visible floor changes, walls and avatars in
-// small immediate-mode batches.
+// only when the view moves, a visible floor changes or the map is replaced,
+// walls and avatars in small immediate-mode batches.
 #include <cstdint>
 
 #include "ColorTables.h"
@@ -96,6 +96,11 @@ void FloorRenderer::Render() {
   if (x != lastCentreX || y != lastCentreY) dirty = true;
   lastCentreX = x;
   lastCentreY = y;
+  // A new map at the same own tile: the buffer still holds the old one's
+  // floors.
+  const unsigned generation = GetMapGeneration();
+  if (generation != lastMapGeneration) dirty = true;
+  lastMapGeneration = generation;
   if (dirty) {
     dirty = false;
     if (!Rebuild()) {

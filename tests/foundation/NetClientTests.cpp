@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -220,6 +221,128 @@ TEST(NetClient, DottedHostsAreParsedNotResolved) {
     TestPeer peer = listener.Accept();
     EXPECT_TRUE(peer.Valid()) << host;
   }
+}
+
+// ---- Connects that do not block ----------------------------------------------------
+
+// Polls a started connect until it ends, or the time is up (then pending).
+NetClient::ConnectProgress AwaitConnect(NetClient& client, int milliseconds = 5000) {
+  NetClient::ConnectProgress progress = NetClient::kConnectPending;
+  WaitUntil([&] { return (progress = client.PollConnect()) != NetClient::kConnectPending; }, milliseconds);
+  return progress;
+}
+
+TEST(NetClient, APolledConnectEndsConnectedAndTheConnectionBlocksAgain) {
+  WinSockUser winSock;
+  TestListener listener;
+  LogTail netLog("_netlog.txt");
+  LogTail errors;
+  NetClient client;
+  ASSERT_TRUE(client.StartConnect("127.0.0.1", listener.Port()));
+  EXPECT_EQ(AwaitConnect(client), NetClient::kConnectDone);
+  EXPECT_TRUE(client.IsConnected());
+  EXPECT_EQ(client.PollConnect(), NetClient::kConnectDone);  // and stays so
+  EXPECT_EQ(netLog.Text(), "\nConnected to host \"127.0.0.1\" port " + PortText(listener.Port()) + "\n\n");
+  TestPeer peer = listener.Accept();
+  ASSERT_TRUE(peer.Valid());
+
+  // More than the socket's buffers hold while the peer is slow to read: a
+  // socket left non-blocking would fail the send half-way. (The zero byte
+  // keeps the sent-data log to one character.)
+  std::string data(16 << 20, '\0');
+  for (size_t i = 2; i < data.size(); ++i) data[i] = static_cast<char>('a' + i % 19);
+  std::string received;
+  std::thread reader([&] {
+    Sleep(200);
+    received = peer.Receive(data.size(), 20000);
+  });
+  EXPECT_TRUE(client.SendData(data.data(), static_cast<int>(data.size())));
+  reader.join();
+  EXPECT_TRUE(received == data) << received.size() << " of " << data.size() << " bytes arrived";
+  EXPECT_TRUE(client.IsConnected());
+
+  ASSERT_TRUE(peer.Send("back\n"));
+  ASSERT_TRUE(WaitUntil([&] { return client.PendingBytes() == 5; }));
+  std::vector<char> out;
+  ASSERT_TRUE(client.ReceiveData(out));
+  EXPECT_EQ(Text(out), "back\n");
+  EXPECT_EQ(errors.Text(), "");
+}
+
+TEST(NetClient, APolledConnectFailsWithConnectsTexts) {
+  WinSockUser winSock;
+  const int port = UnusedPort();
+  {
+    LogTail errors;
+    LogTail netLog("_netlog.txt");
+    NetClient client;
+    // Refused at once or on a later poll: the same texts either way.
+    const NetClient::ConnectProgress progress =
+        client.StartConnect("127.0.0.1", port) ? AwaitConnect(client) : NetClient::kConnectFailed;
+    EXPECT_EQ(progress, NetClient::kConnectFailed);
+    EXPECT_EQ(client.PollConnect(), NetClient::kConnectFailed);
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_EQ(errors.Text(),
+              "Failed to connect to host \"127.0.0.1\" port " + PortText(port) + "\n  -connection refused by server\n");
+    EXPECT_EQ(netLog.Text(), "\nFailed to connect to host \"127.0.0.1\" port " + PortText(port) + "\n\n");
+  }
+  {
+    LogTail errors;
+    LogTail netLog("_netlog.txt");
+    NetClient client;
+    EXPECT_FALSE(client.StartConnect("no-such-host.invalid", 6500));
+    EXPECT_EQ(client.PollConnect(), NetClient::kConnectFailed);
+    EXPECT_EQ(errors.Text(), "Unable to resolve host \"no-such-host.invalid\" port 6500\n");
+    EXPECT_EQ(netLog.Text(), "");
+  }
+}
+
+// While a connect waits for a server that never answers, the network lock
+// is free between polls: another connection sends and receives meanwhile.
+// Given up, it fails as a connect does when the system's limit passes.
+TEST(NetClient, APendingConnectHoldsUpNoOtherConnectionAndCanBeGivenUp) {
+  WinSockUser winSock;
+  UnansweredListener unanswered;
+  ASSERT_TRUE(unanswered.Pending()) << "the listener's queue did not fill";
+  TestListener listener;
+  NetClient other;
+  ASSERT_TRUE(other.Connect("127.0.0.1", listener.Port()));
+  TestPeer peer = listener.Accept();
+  ASSERT_TRUE(peer.Valid());
+
+  LogTail errors;
+  NetClient waiting;
+  ASSERT_TRUE(waiting.StartConnect("127.0.0.1", unanswered.Port()));
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(waiting.PollConnect(), NetClient::kConnectPending);
+    const std::string line = "ping " + std::to_string(round) + "\n";
+    ASSERT_TRUE(other.SendData(line.data(), static_cast<int>(line.size())));
+    EXPECT_EQ(peer.Receive(line.size()), line);
+    ASSERT_TRUE(peer.Send("pong\n"));
+    ASSERT_TRUE(WaitUntil([&] { return other.PendingBytes() == 5; }));
+    std::vector<char> out;
+    ASSERT_TRUE(other.ReceiveData(out));
+    EXPECT_EQ(Text(out), "pong\n");
+  }
+  EXPECT_EQ(waiting.PollConnect(), NetClient::kConnectPending);
+  EXPECT_FALSE(waiting.IsConnected());
+  // A connect under way counts as made.
+  EXPECT_FALSE(waiting.StartConnect("127.0.0.1", listener.Port()));
+  EXPECT_FALSE(waiting.Connect("127.0.0.1", listener.Port()));
+  const std::string misuse =
+      "Error: Attempt to connect to remove server when already connected.\n  -attempt made from:\n\n";
+  EXPECT_EQ(MaskCallStacks(errors.Text()), misuse + misuse);
+
+  LogTail givenUp;
+  LogTail netLog("_netlog.txt");
+  waiting.GiveUpConnect();
+  EXPECT_EQ(waiting.PollConnect(), NetClient::kConnectFailed);
+  EXPECT_FALSE(waiting.IsConnected());
+  EXPECT_EQ(givenUp.Text(), "Failed to connect to host \"127.0.0.1\" port " + PortText(unanswered.Port()) + "\n");
+  EXPECT_EQ(netLog.Text(), "\nFailed to connect to host \"127.0.0.1\" port " + PortText(unanswered.Port()) + "\n\n");
+  waiting.GiveUpConnect();  // nothing pending: nothing happens
+  EXPECT_EQ(givenUp.Text(), "Failed to connect to host \"127.0.0.1\" port " + PortText(unanswered.Port()) + "\n");
+  EXPECT_TRUE(other.IsConnected());
 }
 
 TEST(NetClient, DestroyingAWaitingClientReturnsPromptly) {

@@ -149,6 +149,52 @@ class TestListener {
   int port_;
 };
 
+// A listening socket on 127.0.0.1 whose queue (backlog 0) is full and which
+// never accepts: the system drops further connection requests unanswered, so
+// a connect to it stays pending. Pending() tells whether the queue filled.
+class UnansweredListener {
+ public:
+  UnansweredListener() : listener_(socket(AF_INET, SOCK_STREAM, 0)), port_(0), pending_(false) {
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 0);
+    int length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    // Connects complete until the queue is full; the first that does not
+    // shows that it is.
+    for (int i = 0; i < kMaxFillers && !pending_; ++i) {
+      SOCKET filler = socket(AF_INET, SOCK_STREAM, 0);
+      u_long nonBlocking = 1;
+      ioctlsocket(filler, FIONBIO, &nonBlocking);
+      connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      fillers_[i] = filler;
+      fd_set writable;
+      FD_ZERO(&writable);
+      FD_SET(filler, &writable);
+      timeval wait = {0, 500000};
+      pending_ = select(0, nullptr, &writable, nullptr, &wait) == 0;
+    }
+  }
+  ~UnansweredListener() {
+    for (SOCKET filler : fillers_)
+      if (filler != INVALID_SOCKET) closesocket(filler);
+    closesocket(listener_);
+  }
+  int Port() const { return port_; }
+  bool Pending() const { return pending_; }
+
+ private:
+  static constexpr int kMaxFillers = 8;
+  SOCKET listener_;
+  SOCKET fillers_[kMaxFillers] = {INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET,
+                                  INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET};
+  int port_;
+  bool pending_;
+};
+
 // A port on which nothing listens (one the system just handed out and took
 // back).
 inline int UnusedPort() {

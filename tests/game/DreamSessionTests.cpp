@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "NullBackend.h"
 #include "StandInSession.h"
@@ -14,6 +15,7 @@
 #include "game/MapGrid.h"
 #include "game/VantDataManager.h"
 #include "game/VantRenderer.h"
+#include "game/VantRendererObjects.h"
 #include "graphics/Device.h"
 #include "graphics/GBMesh.h"
 
@@ -68,6 +70,27 @@ std::string SlotTexels(int slot) {
   return std::string(reinterpret_cast<const char*>(NullBackend::TextureMemory(record)), 64 * 64 * 4);
 }
 
+// The next frame's floors against the map now loaded: each floor number's
+// run of the buffer holds that number's cells of the window, and is drawn
+// with that number's texture. The window's floor counts, for comparing maps.
+std::vector<int> ExpectNextFrameFloorsShowTheMap() {
+  const size_t earlier = NullBackend::BufferDraws().size();
+  RenderFloors();
+  const std::vector<int> tiles = WindowFloorTiles();
+  const std::vector<const G::TextureRecord*> slots = FloorSlotRecords();
+  size_t draw = earlier;
+  for (int n = 0; n < kFloorSlots; ++n) {
+    EXPECT_EQ(FloorRendererPtr->vertexCount[n], 6 * tiles[n]) << "floor " << n;
+    if (tiles[n] == 0 || !slots[n]) continue;
+    if (draw < NullBackend::BufferDraws().size()) {
+      EXPECT_EQ(NullBackend::BufferDraws()[draw].texture0, slots[n]) << "floor " << n;
+    }
+    ++draw;
+  }
+  EXPECT_EQ(NullBackend::BufferDraws().size(), draw);
+  return tiles;
+}
+
 std::string Acks(size_t archiveSize) {
   std::string acks;
   size_t blocks = (archiveSize + 501) / 502;
@@ -108,6 +131,7 @@ TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
   EXPECT_EQ(GetAvatarList().front().x, x);
   ASSERT_EQ(GetPortalList().size(), 1u);
   EXPECT_EQ(GetPortalList().front().y, y);
+  const std::vector<int> islandFloors = ExpectNextFrameFloorsShowTheMap();
 
   // A typed chat line, as the in-game scene sends it.
   ASSERT_TRUE(SendLine("\"hello everyone\n"));
@@ -120,6 +144,12 @@ TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
   EXPECT_EQ(FilledFloorSlots(), defaultFloors);
   EXPECT_NE(SlotTexels(3), defaultFloor3);
   EXPECT_EQ(SlotTexels(3).size(), defaultFloor3.size());
+  // The server sent no new own tile: the next frame still shows the dream's
+  // floors, not the island's.
+  GetViewPosition(ownX, ownY);
+  EXPECT_EQ(ownX, x);
+  EXPECT_EQ(ownY, y);
+  EXPECT_NE(ExpectNextFrameFloorsShowTheMap(), islandFloors);
   EXPECT_EQ(ReadFileBytes("qvrx_tmp\\Meadow\\Meadow.dream"), archive);
   EXPECT_TRUE(FileExists("qvrx_tmp\\Meadow\\notes\\stones.txt"));
   EXPECT_EQ(statusLines_,

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -327,16 +328,16 @@ TEST_F(StandInDreams, TheGetterThreadEndsWhenTheServerHangsUpAfterBye) {
 struct ScarceCase {
   const char* label;  // also the dream's name
   size_t refusedBlock;
-  int blocksBefore;     // of that size, let through first
-  bool fileServerFirst;  // the refused attempt reached the file server
+  int blocksBefore;  // of that size, let through first
 };
 
 void PrintTo(const ScarceCase& c, std::ostream* out) { *out << c.label; }
 
 const ScarceCase kScarceCases[] = {
-    {"NoGetter", sizeof(VANT::FileGetter) + 2 * CMemMan::kGuardBytes, 0, false},
-    // The getter's connection makes its receive thread first.
-    {"NoGetterThread", sizeof(CThread) + 2 * CMemMan::kGuardBytes, 1, true},
+    {"NoGetter", sizeof(VANT::FileGetter) + 2 * CMemMan::kGuardBytes, 0},
+    // The getter's connection makes its receive thread first. The getter
+    // connects on its own thread: without it, nothing is connected.
+    {"NoGetterThread", sizeof(CThread) + 2 * CMemMan::kGuardBytes, 1},
 };
 
 class ScarceMemory : public StandInSession, public testing::WithParamInterface<ScarceCase> {};
@@ -369,13 +370,9 @@ TEST_P(ScarceMemory, FailsTheDreamAtOnceAndLetsItComeAgain) {
   EXPECT_TRUE(GetTransferList().empty());
   const std::string sent = LoginBytes() + "armed\ngoback\nsaltmarrows\n";
   EXPECT_EQ(GameTranscript(sent), sent);
-  // The refused attempt asked the file server for nothing.
-  int served = c.fileServerFirst ? 2 : 1;
-  if (c.fileServerFirst) {
-    EXPECT_EQ(FileTranscript("", 1), "");
-  }
-  EXPECT_EQ(FileTranscript(Request(id) + kAllAcks, served), Request(id) + kAllAcks);
-  EXPECT_FALSE(FileServerConnected(served + 1));
+  // The refused attempt did not even connect to the file server.
+  EXPECT_EQ(FileTranscript(Request(id) + kAllAcks, 1), Request(id) + kAllAcks);
+  EXPECT_FALSE(FileServerConnected(2));
 }
 
 INSTANTIATE_TEST_SUITE_P(StandInScarce, ScarceMemory, testing::ValuesIn(kScarceCases),
@@ -467,6 +464,9 @@ enum Twist {
   kNoAddressFile,     // data\vantfile_ip.txt is missing
   kNothingListens,    // the address names a port that refuses connections
   kFolderInTheWay,    // a folder stands where the archive would be written
+  kImpatient,         // the getter waits only a short time for the server's next byte
+  kUnanswered,        // the address names a port where connects stay pending;
+                      // the getter waits only a short time for its connect
 };
 
 struct FailureCase {
@@ -474,7 +474,7 @@ struct FailureCase {
   std::string fileServer;
   Twist twist;
   std::vector<std::string> status;  // after "> Downloading Dream..."
-  std::string log;                  // ID stands for the dream's name, PORT the refusing port
+  std::string log;                  // ID stands for the dream's name, PORT the port of the address
   std::string received;             // by the file server; ID as above
   bool goBack;
 };
@@ -554,6 +554,19 @@ const FailureCase kFailures[] = {
     {"TooMuchData", "\"answer\": \"44 100 0 4096\\n\", \"pace\": \"glued\"", kAsServed,
      {kWelcome, kAccepted, "> FAILED"},
      "File server sent more data than the transfer announced... aborting.\n" + kDeleted, kRequest, true},
+    // A server that goes quiet without hanging up: waiting for the welcome,
+    // inside it, for the answer, for a block.
+    {"Silent", "\"fail\": \"silent\"", kImpatient, {"> Lost connection to file server."},
+     "Lost connection to file server...\n", "", true},
+    {"HalfAWelcome", "\"welcome\": \"10 Wel\"", kImpatient, {"> Lost connection to file server."},
+     "Lost connection to file server...\n", "", false},
+    {"NoAnswer", "\"fail\": \"no_answer\"", kImpatient, {kWelcome, "> Lost connection to file server."},
+     "Lost connection to file server...\n", kRequest, true},
+    {"StalledMidway", "\"fail\": \"stall_mid\"", kImpatient,
+     {kWelcome, kAccepted, "> Lost connection to file server."}, "Lost connection to file server...\n" + kDeleted,
+     kRequest + "PKOK 0\n", false},
+    {"Unanswered", "", kUnanswered, {},
+     "Failed to connect to host \"127.0.0.1\" port PORT\nFailed to connect to vant file server.\n", "", true},
     {"DiskFull", "", kSecondWriteFails, {kWelcome, kAccepted, "> FAILED"},
      "Failed to write the downloaded dream file.\n" + kDeleted, kRequest + "PKOK 0\n", true},
     {"CloseFails", "", kCloseFails, {kWelcome, kAccepted, "> Download Complete.", "> FAILED"},
@@ -608,6 +621,20 @@ class AddressFileKeeper {
   std::string text_;
 };
 
+// Short enough for a test, long enough for a loaded machine between two
+// bytes of a server that is still talking.
+constexpr int kShortSilenceMs = 1500;
+constexpr int kShortConnectMs = 500;
+
+// Points the file-server address at the stand-in's port where connects stay
+// pending (an AddressFileKeeper puts the real one back); its number.
+int UseUnansweredPort() {
+  const std::string address = ReadFileBytes("standin\\unanswered_ip.txt");
+  WriteFileBytes("data\\vantfile_ip.txt", address);
+  const size_t blank = address.find(' ');
+  return blank == std::string::npos ? 0 : std::atoi(address.c_str() + blank + 1);
+}
+
 class DownloadFailure : public StandInSession, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
@@ -624,10 +651,17 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   if (c.twist == kNoAddressFile) {
     ASSERT_EQ(std::remove("data\\vantfile_ip.txt"), 0);
   }
+  int port = refusing.Port();
   if (c.twist == kNothingListens) {
-    ASSERT_GT(refusing.Port(), 0);
-    WriteFileBytes("data\\vantfile_ip.txt", "127.0.0.1 " + std::to_string(refusing.Port()) + "\n");
+    ASSERT_GT(port, 0);
+    WriteFileBytes("data\\vantfile_ip.txt", "127.0.0.1 " + std::to_string(port) + "\n");
   }
+  if (c.twist == kUnanswered) {
+    port = UseUnansweredPort();
+    ASSERT_GT(port, 0);
+  }
+  if (c.twist == kImpatient) VANT::SetFileGetterTimeLimits(0, kShortSilenceMs);
+  if (c.twist == kUnanswered) VANT::SetFileGetterTimeLimits(kShortConnectMs, 0);
   if (c.twist == kFolderInTheWay) {
     ASSERT_TRUE(std::filesystem::create_directories("qvrx_tmp/" + id + "/" + id + ".dream"));
   }
@@ -644,8 +678,8 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   status.push_back(kAbort);
   EXPECT_EQ(statusLines_, status);
   std::string log = WithId(c.log, id);
-  size_t port = log.find("PORT");
-  if (port != std::string::npos) log.replace(port, 4, std::to_string(refusing.Port()));
+  size_t portAt = log.find("PORT");
+  if (portAt != std::string::npos) log.replace(portAt, 4, std::to_string(port));
   EXPECT_EQ(errors.Text(), log);
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, kBoxText);
@@ -656,13 +690,65 @@ TEST_P(DownloadFailure, EndsInThePlayersChoiceWithoutAPartialFile) {
   EXPECT_TRUE(EffectLog().empty());  // nothing extracted or loaded
   EXPECT_EQ(GameTranscript(LoginBytes() + answer), LoginBytes() + answer);
   EXPECT_EQ(FileTranscript(WithId(c.received, id)), WithId(c.received, id));
-  if (c.twist == kNoAddressFile || c.twist == kNothingListens) {
+  if (c.twist == kNoAddressFile || c.twist == kNothingListens || c.twist == kUnanswered) {
     EXPECT_FALSE(FileServerConnected());
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(StandInFailures, DownloadFailure, testing::ValuesIn(kFailures),
                          [](const testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
+
+// A server gone quiet is hung up on at once: the getter's thread ends with
+// the connection, before the dream step has looked at the transfer.
+TEST_F(StandInDreams, AServerGoneQuietIsHungUpOn) {
+  ForgetDream("Quiet");
+  ServeDream("Quiet", kDream);
+  FileScenario("\"fail\": \"stall_mid\", \"fail_block\": 2");
+  GameScript(Steps(LoginSteps(), {Send("]q Quiet\n")}));
+  VANT::SetFileGetterTimeLimits(0, kShortSilenceMs);
+  dreamStep_ = false;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return !GetTransferList().empty(); }));
+  ASSERT_TRUE(DownloadsFinish());
+  const VANT::FileGetter* getter = GetTransferList().front().getter;
+  EXPECT_FALSE(getter->Succeeded());
+  EXPECT_TRUE(RunUntil([&] { return !getter->IsThreadRunning(); }, 5000));
+  EXPECT_EQ(FileTranscript(Request("Quiet") + "PKOK 0\nPKOK 1\n"), Request("Quiet") + "PKOK 0\nPKOK 1\n");
+  int received = 0, total = 0;
+  getter->GetProgress(received, total);
+  EXPECT_EQ(received, 2 * 4086);
+  EXPECT_EQ(total, 10000);
+}
+
+// The getter's connect must not hold up the frame loop: while it waits on a
+// port that never answers, the game connection sends and receives, frame
+// after frame; the player leaving ends the waiting download at once.
+TEST_F(StandInDreams, FramesGoOnWhileTheFileServerDoesNotAnswer) {
+  AddressFileKeeper address;
+  ASSERT_GT(UseUnansweredPort(), 0);
+  GameScript(Steps(LoginSteps(), {Send("]q Waiting\n"), Expect("one\n"), Send("(two\n"), Expect("three\n"),
+                                  Send("(four\n")}));
+  MessageBoxRecorder boxes;
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Downloading Dream..."); }));
+  ASSERT_EQ(GetTransferList().size(), 1u);
+  const VANT::FileGetter* getter = GetTransferList().front().getter;
+  ASSERT_TRUE(SendLine("one"));
+  ASSERT_TRUE(RunUntil([&] { return Saw("two"); }));
+  ASSERT_TRUE(SendLine("three"));
+  ASSERT_TRUE(RunUntil([&] { return Saw("four"); }));
+  EXPECT_FALSE(getter->IsDone());
+  EXPECT_TRUE(getter->IsThreadRunning());
+
+  const Transfer transfer = GetTransferList().front();
+  EndTransfer(transfer);
+  EXPECT_TRUE(GetTransferList().empty());
+  EXPECT_EQ(errors.Text(), "");
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(GameTranscript(LoginBytes() + "one\nthree\n"), LoginBytes() + "one\nthree\n");
+  EXPECT_FALSE(FileServerConnected());
+}
 
 // A dream's name becomes a folder and a file: anything but a plain name is
 // refused before a connection is made or a file created.

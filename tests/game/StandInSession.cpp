@@ -103,6 +103,7 @@ void StandInSession::TearDown() {
   GetPlayerInfo() = PlayerInfo();
   VANT::SetFileGetterFileCalls(nullptr, nullptr);
   VANT::SetFileGetterIdlePause(nullptr);
+  VANT::SetFileGetterTimeLimits(0, 0);
 }
 
 void StandInSession::GameScript(const std::vector<std::string>& steps) {

@@ -3,7 +3,9 @@
 // needed, walls, avatars and their colours, portals with their labels, the
 // tile highlight, and the protocol's floor hooks.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <ostream>
 
 #include "ServiceTestSupport.h"
 #include "WorldFixture.h"
@@ -306,6 +308,118 @@ TEST_F(WorldRendererTest, TheBufferIsRebuiltOnlyWhenTheViewMovesOrAVisibleFloorC
   EXPECT_FALSE(FloorRendererPtr->dirty);
   EXPECT_EQ(rebuilds(), 0u);
 }
+
+// ---- A map replaced at the same own tile ----------------------------------------
+
+// A map of fileWidth x fileHeight file cells, every one with the floor (grid
+// cells that no file cell reaches have none).
+void PutMapWithFloor(const std::string& path, int fileWidth, int fileHeight, int floor) {
+  std::string bytes = "MAP V01.10 Vantrell\nwidth=" + std::to_string(fileWidth) +
+                      "\nheight=" + std::to_string(fileHeight) + "\nBODY\n";
+  for (int i = 0; i < fileWidth * fileHeight; ++i) {
+    bytes += static_cast<char>(floor & 0xFF);
+    bytes += static_cast<char>(floor >> 8);
+  }
+  bytes.append(static_cast<size_t>(4) * fileWidth * fileHeight, '\0');  // no items, no walls
+  WriteFileBytes(path, bytes);
+}
+
+void LoadOtherMap() {
+  PutMapWithFloor("other_test.map", 10, 10, 7);
+  EXPECT_TRUE(LoadMap("other_test.map"));
+}
+
+// A failed load leaves the blank 0 x 0 map: the edge floor everywhere.
+void LoadMissingMap() {
+  std::remove("missing_test.map");
+  EXPECT_FALSE(LoadMap("missing_test.map"));
+}
+
+void LoadMapWithBadSize() {
+  WriteFileBytes("bad_test.map", "MAP V01.10 Vantrell\nwidth=0\nheight=10\nBODY\n");
+  EXPECT_FALSE(LoadMap("bad_test.map"));
+}
+
+// The game server's map line, through the protocol with the program's own
+// map loader and the renderer's hooks; the floor set is the test's.
+void SendOtherMapLine() {
+  PutMapWithFloor("other_test.map", 10, 10, 7);
+  WorldEffects effects = GetWorldEffects();
+  EXPECT_EQ(effects.markFloorDirtyNear, &MarkFloorDirtyNear);
+  effects.deskew = Deskew;
+  effects.loadMap = LoadMap;
+  effects.loadPatchFloors = [](const std::string&) {};
+  const WorldEffects previous = SetWorldEffects(effects);
+  ScriptedConnection connection;
+  ResetGameProtocol();
+  SetServerConnection(&connection);
+  connection.batches = {"Welcome END\n", "&&&&&&&&&&&&&\n", ";other_test.map\n"};
+  for (int i = 0; i < 3; ++i) PollGameServer();
+  SetWorldEffects(previous);
+  SetServerConnection(nullptr);
+  ResetGameProtocol();
+  DrainMessages();
+}
+
+struct MapReplacement {
+  const char* label;
+  void (*replace)();
+  int floor;  // drawn in the window afterwards
+};
+
+void PrintTo(const MapReplacement& c, std::ostream* out) { *out << c.label; }
+
+const MapReplacement kMapReplacements[] = {
+    {"AnotherMap", LoadOtherMap, 7},
+    {"TheMapLine", SendOtherMapLine, 7},
+    {"AMissingMap", LoadMissingMap, kOutsideFloor},
+    {"ABadSize", LoadMapWithBadSize, kOutsideFloor},
+};
+
+class MapReplacedInPlace : public WorldRendererTest, public testing::WithParamInterface<MapReplacement> {};
+
+TEST_P(MapReplacedInPlace, TheNextFrameDrawsTheNewMapsFloors) {
+  std::vector<G::Texture> slots(600);
+  for (int n : {3, 7, kOutsideFloor}) slots[n] = PlainTexture(0xFF000000u | n);
+  SetFloorTextures(slots);
+  LoadBlankMap(10, 10, 3);
+  RenderFloors();
+  ASSERT_EQ(FloorRendererPtr->vertexCount[3], 6 * 900);
+
+  GetParam().replace();
+  int x = 0, y = 0;
+  GetViewPosition(x, y);
+  ASSERT_EQ(x, 20);  // still the same own tile
+  ASSERT_EQ(y, 20);
+  const size_t earlierDraws = NullBackend::BufferDraws().size();
+  RenderFloors();
+  const std::vector<NullBackend::BufferDraw> draws(NullBackend::BufferDraws().begin() + earlierDraws,
+                                                   NullBackend::BufferDraws().end());
+
+  // Every floor number's run holds exactly the window's cells of that
+  // number on the new map, and is drawn with that number's texture.
+  const std::vector<int> tiles = WindowFloorTiles();
+  EXPECT_GT(tiles[GetParam().floor], 0);
+  EXPECT_EQ(tiles[3], 0);
+  size_t drawn = 0;
+  for (int n = 0; n < 600; ++n) {
+    ASSERT_EQ(FloorRendererPtr->vertexCount[n], 6 * tiles[n]) << "floor " << n;
+    for (int tile = 0; tile < tiles[n]; ++tile) {
+      const FloorVertex corner = FloorVertexAt(FloorRendererPtr->firstVertex[n] + 6 * tile);
+      const int cx = static_cast<int>(std::lround(corner.position[0] + 0.5f));
+      const int cy = static_cast<int>(std::lround(corner.position[1] + 0.5f));
+      ASSERT_EQ(GetMapFloor(cx, cy), n) << "tile at " << cx << "," << cy;
+    }
+    if (tiles[n] == 0) continue;
+    ASSERT_LT(drawn, draws.size());
+    EXPECT_EQ(draws[drawn].texture0, slots[n].Record()) << "floor " << n;
+    ++drawn;
+  }
+  EXPECT_EQ(draws.size(), drawn);
+}
+
+INSTANTIATE_TEST_SUITE_P(WorldRenderer, MapReplacedInPlace, testing::ValuesIn(kMapReplacements),
+                         [](const testing::TestParamInfo<MapReplacement>& info) { return info.param.label; });
 
 TEST_F(WorldRendererTest, TheProtocolsFloorLineMarksTheFloorsThroughTheHook) {
   RenderFloors();

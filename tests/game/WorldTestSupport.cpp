@@ -8,6 +8,7 @@
 #include "FormatTestSupport.h"
 #include "TestSupport.h"
 #include "game/MapGrid.h"
+#include "game/VantDataManager.h"
 #include "game/VantRendererObjects.h"
 
 namespace fs = std::filesystem;
@@ -45,6 +46,18 @@ void LoadBlankMap(int fileWidth, int fileHeight, int floor) {
   GetMapSize(&width, &height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) SetMapFloor(x, y, floor);
+}
+
+std::vector<int> WindowFloorTiles() {
+  std::vector<int> tiles(kFloorSlots);
+  int centreX = 0, centreY = 0;
+  GetViewPosition(centreX, centreY);
+  for (int y = centreY - kViewRadius; y < centreY + kViewRadius; ++y)
+    for (int x = centreX - kViewRadius; x < centreX + kViewRadius; ++x) {
+      const int floor = GetMapFloor(x, y);
+      if (floor >= 0 && floor < kFloorSlots) ++tiles[floor];
+    }
+  return tiles;
 }
 
 std::vector<const G::TextureRecord*> FloorSlotRecords() {

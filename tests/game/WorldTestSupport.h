@@ -23,6 +23,10 @@ void RemoveModelCaches();
 // item and no walls.
 void LoadBlankMap(int fileWidth, int fileHeight, int floor);
 
+// How many cells of each floor number below 600 the current map has in the
+// floors' 30 x 30 window around the view position.
+std::vector<int> WindowFloorTiles();
+
 // The records in the renderer's 600 floor slots (null: empty), and how many
 // slots from the first are filled.
 std::vector<const G::TextureRecord*> FloorSlotRecords();

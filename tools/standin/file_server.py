@@ -32,14 +32,27 @@ CLIENT_FOLDER/standin/file.json again; all keys are optional:
         "close_after_blocks"      hang up right after the last block, without
                                   waiting for acknowledgements (also with
                                   "glued": right after that one write)
+        "silent"                  send nothing at all, not even the welcome
+        "no_answer"               read the request and send nothing more
+        "stall_mid"               send nothing more from that block on
+                                  (the last three keep the connection open
+                                  until the client closes it)
      "dream_overrides": {"<id>": {...}}   the same keys, for one dream only}
 
 An id without a file is answered "45 No such dream". Failures hang up only
 where the failure is the hang-up itself; otherwise the server waits for the
 client to close, so it never hangs up before the client's last line.
+
+It also holds a port on which a connect never completes, for clients that
+must not wait for one without limit: a listening socket with a backlog of 0
+whose queue the server fills itself and never accepts from, so the system
+drops every further connection request unanswered. Its address goes to
+CLIENT_FOLDER/standin/unanswered_ip.txt as "127.0.0.1 PORT".
 """
 
 import os
+import select
+import socket
 import struct
 import sys
 import time
@@ -59,6 +72,10 @@ def block_bytes(number, payload, size, tag=b"SC"):
 def serve(server, connection, scenario):
     timeout = float(scenario.get("timeout", 30))
     linger = float(scenario.get("linger", 600))
+    if scenario.get("fail") == "silent":
+        connection.log("accepted, sending nothing")
+        connection.wait_for_client_close(linger)
+        return
     welcome = scenario.get("welcome", DEFAULT_WELCOME)
     for index, piece in enumerate(welcome if isinstance(welcome, list) else [welcome]):
         if index:
@@ -74,6 +91,10 @@ def serve(server, connection, scenario):
     options = dict(scenario)
     options.update(scenario.get("dream_overrides", {}).get(dream, {}))
     connection.log("request for %r" % dream)
+    if options.get("fail") == "no_answer":
+        connection.log("not answering")
+        connection.wait_for_client_close(linger)
+        return
 
     folder = server.path(options.get("dreams", os.path.join("standin", "dreams")))
     path = os.path.join(folder, dream + ".dream")
@@ -127,6 +148,10 @@ def serve(server, connection, scenario):
                 connection.log("closing before block %d" % index)
                 connection.close()
                 return
+            if fail == "stall_mid":
+                connection.log("sending nothing from block %d on" % index)
+                connection.wait_for_client_close(linger)
+                return
             if fail == "untagged_block":
                 tag = b"XX"
             if fail == "out_of_order":
@@ -162,5 +187,36 @@ def serve(server, connection, scenario):
         connection.wait_for_client_close(linger)
 
 
+def hold_unanswered_port(server):
+    """A listening socket whose queue is full: connects to it stay pending.
+    Returns the sockets, which must stay open as long as the port is used."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    port = listener.getsockname()[1]
+    held = [listener]
+    # Fill the queue: connects complete until it is full (one, on Linux);
+    # the first that stays pending shows that it is.
+    while len(held) < 8:
+        filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        filler.setblocking(False)
+        filler.connect_ex(("127.0.0.1", port))
+        held.append(filler)
+        _, done, _ = select.select([], [filler], [], 0.5)
+        if not done:
+            break
+    else:
+        server.log("file server: the unanswered port's queue never filled")
+    target = os.path.join(server.standin_dir, "unanswered_ip.txt")
+    with open(target + ".tmp", "w") as f:
+        f.write("127.0.0.1 %d\n" % port)
+    os.replace(target + ".tmp", target)
+    server.log("file server: connects to 127.0.0.1:%d stay pending" % port)
+    return held
+
+
 if __name__ == "__main__":
-    standin_common.StandInServer("file server", "vantfile_ip.txt", "file.json", "file", serve).run()
+    file_server = standin_common.StandInServer("file server", "vantfile_ip.txt", "file.json", "file", serve)
+    # Made before the server announces itself: ready when the tests start.
+    unanswered = hold_unanswered_port(file_server)
+    file_server.run()
