@@ -148,15 +148,20 @@ received() {
   return 1
 }
 
-# Waits until the chooser has drawn its pointer (yellow, left of the first
-# name): the window shows before the graphics and the keyboard are set up,
-# and keys pressed before then are lost, however long that takes on a busy
-# machine.
-chooser_drawn() {
+# Whether the chooser's pointer (yellow, left of the names) stands at entry
+# ROW (0 the first), read back from the window. The window shows before the
+# graphics and the keyboard are set up, and the chooser reads the keys once a
+# frame: on a busy machine a key pressed too early, or released between two
+# slow frames, is lost. So the session waits for the pointer, and repeats a
+# key that did not move it.
+pointer_at() {
   local bright
-  for _ in $(seq 600); do
-    bright=$(import -window "$window" -crop 48x40+256+232 +repage -format '%[fx:maxima]' info:- 2>/dev/null)
-    [ -n "$bright" ] && [ "$bright" != 0 ] && return 0
+  bright=$(import -window "$window" -crop 48x24+256+$((234 + 32 * $1)) +repage -format '%[fx:maxima]' info:- 2>/dev/null)
+  [ -n "$bright" ] && [ "$bright" != 0 ]
+}
+wait_pointer_at() {  # row, tenths of a second
+  for _ in $(seq "$2"); do
+    pointer_at "$1" && return 0
     kill -0 "$pid" 2>/dev/null || return 1
     sleep 0.1
   done
@@ -166,8 +171,11 @@ chooser_drawn() {
 sessionFailed=
 if [ -n "$session" ] && [ -n "$window" ]; then
   focus
-  chooser_drawn || echo "run-program: session: the chooser did not appear" >&2
-  press Down
+  wait_pointer_at 0 600 || echo "run-program: session: the chooser did not appear" >&2
+  for _ in 1 2 3; do
+    press Down
+    wait_pointer_at 1 50 && break
+  done
   press Return
   if received 'color '; then
     received ' \n' || true
