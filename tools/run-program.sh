@@ -176,7 +176,16 @@ if [ -n "$session" ] && [ -n "$window" ]; then
     press Down
     wait_pointer_at 1 50 && break
   done
-  press Return
+  # Enter leaves the chooser, and the pointer with it. A second Enter that
+  # reaches the game instead is an empty line, which sends nothing.
+  for _ in 1 2 3; do
+    press Return
+    for _ in $(seq 50); do
+      pointer_at 1 || break
+      sleep 0.1
+    done
+    pointer_at 1 || break
+  done
   if received 'color '; then
     received ' \n' || true
     sleep 0.5
