@@ -2,6 +2,7 @@
 // splitting, the login conversation and every server line.
 #include <gtest/gtest.h>
 
+#include "FormatTestSupport.h"
 #include "ServiceTestSupport.h"
 #include "TestSupport.h"
 #include "game/GameProtocol.h"
@@ -307,6 +308,43 @@ TEST_F(GameProtocol, MapPathsAndPaletteNamesOutsideTheInstallationAreRefused) {
   Poll(";maps\\.\\sub dir\\v..x.map\n]ccsub\\dusk.pcx\n");
   EXPECT_EQ(EffectLog(), (std::vector<std::string>{"map maps\\.\\sub dir\\v..x.map", "floors patches\\default\\",
                                                    "palette patches\\default\\sub\\dusk.pcx"}));
+}
+
+// Under Wine "COM1" is the machine's real serial port: the recording effects
+// stand in for the map and palette loads, so nothing here is ever opened.
+TEST_F(GameProtocol, DeviceNamesInMapPathsAndPaletteNamesAreRefusedUnopened) {
+  LogIn();
+  SetAvatar(0, 0, AvatarRecord());
+  LogTail errors;
+  std::string expected;
+  auto refused = [&](const char* what, const std::string& path) {
+    expected += std::string("Refused ") + what + " from the game server: \"" + StripControlChars(path) + "\"\n";
+  };
+  Poll(";maps\\COM1.map\n]ccNUL\n;AUX.map\n;maps/aux\n");
+  refused("a map path", "maps\\COM1.map");
+  refused("a palette name", "NUL");
+  refused("a map path", "AUX.map");
+  refused("a map path", "maps/aux");
+  for (const std::string& device : DeviceNameForms()) {
+    for (const std::string& path : {"maps\\" + device, device + "\\town.map", "a\\" + device + "\\b.map"}) {
+      Poll(";" + path + "\n]cc" + path + "\n");
+      refused("a map path", path);
+      refused("a palette name", path);
+    }
+  }
+  // Too short to be a map line at all: nothing happens.
+  Poll(";AUX\n;COM1\n");
+  EXPECT_EQ(errors.Text(), expected);
+  EXPECT_EQ(EffectLog(), std::vector<std::string>{});
+  EXPECT_EQ(GetAvatarList().size(), 1u);
+
+  // Names that only look like devices load.
+  for (const std::string& name : NearDeviceNames()) {
+    EffectLog().clear();
+    Poll(";maps\\" + name + "\n]cc" + name + "\n");
+    EXPECT_EQ(EffectLog(), (std::vector<std::string>{"map maps\\" + name, "floors patches\\default\\",
+                                                     "palette patches\\default\\" + name}));
+  }
 }
 
 TEST_F(GameProtocol, OwnTileAndChatLines) {
