@@ -151,6 +151,14 @@ received() {
 sessionFailed=
 if [ -n "$session" ] && [ -n "$window" ]; then
   focus
+  # The window shows before graphics and the keyboard are set up, and a
+  # loaded machine takes seconds over that: keys pressed meanwhile are lost.
+  # The chooser's first frame (anything not black) comes after both.
+  for _ in $(seq 300); do
+    max=$(import -window "$window" png:- 2>/dev/null | convert - -format '%[fx:maxima]' info: 2>/dev/null)
+    [ -n "$max" ] && [ "$max" != 0 ] && break
+    sleep 0.1
+  done
   sleep 1  # the chooser's first frames
   press Down
   press Return
