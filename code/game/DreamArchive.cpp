@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "FileNames.h"
 #include "LocalFiles.h"
 #include "LzwDecode.h"
 #include "foundation/LogFile.h"
@@ -29,21 +30,6 @@ DreamLzwDecoder s_lzwDecoder = LzwDecode;
 
 uint32_t ReadU32(const unsigned char* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-bool IsReservedDeviceName(const std::string& component) {
-  // Windows opens these as devices in any folder, whatever the extension.
-  std::string stem = component.substr(0, component.find('.'));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  for (char& c : stem)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" || stem == "CONOUT$")
-    return true;
-  if (stem.size() != 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) return false;
-  // The port's digit; the ANSI code page's superscripts one, two and three
-  // (0xB9, 0xB2, 0xB3) name ports too.
-  const unsigned char digit = static_cast<unsigned char>(stem[3]);
-  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 // The name for the log: as far as it goes, control characters shown as '?'.
@@ -135,20 +121,14 @@ bool IsSafeEntryName(const char* field, size_t fieldSize) {
   size_t length = 0;
   while (length < fieldSize && field[length]) ++length;
   if (length == 0 || length == fieldSize) return false;  // empty, or no terminating zero
-  std::string name(field, length);
-  for (unsigned char c : name) {
-    // '/' is a separator to Windows, ':' names drives and streams, the rest
-    // cannot stand in a Windows file name at all.
-    if (c < 32 || c == 127 || std::strchr("/:*?\"<>|", c)) return false;
-  }
+  // Backslashes make sub-folders; every folder and the file itself must be a
+  // plain name. An empty component would make an absolute or UNC path.
+  const std::string name(field, length);
   size_t start = 0;
   while (true) {
     size_t end = name.find('\\', start);
-    std::string component = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    // Empty components make absolute or UNC paths; Windows drops trailing
-    // dots and blanks, which turns "..", ". ." and the like into parents.
-    if (component.empty() || component.back() == '.' || component.back() == ' ') return false;
-    if (IsReservedDeviceName(component)) return false;
+    const size_t count = end == std::string::npos ? std::string::npos : end - start;
+    if (!IsPlainFileName(name.substr(start, count))) return false;
     if (end == std::string::npos) return true;
     start = end + 1;
   }

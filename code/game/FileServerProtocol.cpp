@@ -4,30 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "FileNames.h"
+
 namespace {
-
-bool IsNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-         c == '.';
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Windows opens these as devices whatever folder or extension follows them.
-bool IsDeviceName(const std::string& name) {
-  std::string base;
-  for (char c : name) {
-    if (c == '.') break;
-    base += Lower(c);
-  }
-  static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
-  for (const char* device : kDevices)
-    if (base == device) return true;
-  if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) && base[3] >= '0' &&
-      base[3] <= '9')
-    return true;
-  return false;
-}
 
 // Decimal digits only (a carriage return may trail, for servers that end
 // lines with CR LF), at most nine of them, within [low, high].
@@ -48,13 +27,11 @@ bool ParseBoundedNumber(const std::string& field, int low, int high, int* out) {
 }  // namespace
 
 bool IsAcceptableDreamName(const std::string& name) {
-  if (name.empty() || name.size() > kMaxDreamNameLength) return false;
-  for (char c : name)
-    if (!IsNameCharacter(c)) return false;
-  // Windows drops trailing dots, so "x." would be the folder "x"; a leading
-  // dot rules out "." and "..".
-  if (name.front() == '.' || name.back() == '.') return false;
-  return !IsDeviceName(name);
+  if (name.size() > kMaxDreamNameLength) return false;
+  // A blank would split the request line; a leading dot rules out "." and
+  // ".." (and hidden-looking folders). The rest is what any file name needs.
+  if (name.find(' ') != std::string::npos || (!name.empty() && name.front() == '.')) return false;
+  return IsPlainFileName(name);
 }
 
 bool IsFileServerWelcome(const std::string& line) { return line.size() >= 3 && line.compare(0, 3, "10 ") == 0; }

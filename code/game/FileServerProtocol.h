@@ -18,13 +18,17 @@ constexpr size_t kMaxFileServerLineBytes = 4096;
 // that sends whole blocks more than it announced fails however its bytes are
 // cut up on the way.
 constexpr size_t kMaxBlockSurplusBytes = 1024;
+// A dream's name is used twice in the archive's path ("qvrx_tmp\\" + name +
+// "\\" + name + ".dream"), and every extracted entry's path must stay under
+// Windows' path limit.
 constexpr size_t kMaxDreamNameLength = 64;
 // Block header: "SC", the block number (32-bit little-endian), 4 unused bytes.
 constexpr int kBlockHeaderBytes = 10;
 
-// A dream's name becomes a folder and a file name: only letters, digits, '_',
-// '-' and '.', at most kMaxDreamNameLength of them, no dot at either end (so
-// neither "." nor ".."), and no device name such as CON or LPT1.
+// A dream's name becomes a folder and a file name and is one word of the
+// request line: any plain file name (IsPlainFileName: apostrophes, '!', '&',
+// '(', '#', '+' and accented letters are fine) of at most
+// kMaxDreamNameLength characters, without a blank or a leading dot.
 bool IsAcceptableDreamName(const std::string& name);
 
 // The welcome line, line feed included, must begin with "10 ".

@@ -10,6 +10,7 @@
 
 #include "ColorTables.h"
 #include "DreamArchive.h"
+#include "FileNames.h"
 #include "MapGrid.h"
 #include "VantDataManager.h"
 #include "foundation/LogFile.h"
@@ -190,8 +191,9 @@ void ReadPosition(const std::string& line, size_t at, int* x, int* y) {
 // Map paths and palette names come from the server and are opened as they
 // are: only a path inside the installation folder is used. An absolute or
 // UNC path (which Windows would follow to another machine), a drive or
-// device colon, or a folder of dots that climbs out ("..", and "..." or
-// ". ." which Windows trims to it) is refused.
+// device colon, a folder of dots that climbs out ("..", and "..." or ". ."
+// which Windows trims to it), or a device name in any folder (opening COM1
+// or a printer port can hold the frame loop inside the open) is refused.
 bool IsInstallationPath(const std::string& path) {
   if (path.empty() || path[0] == '\\' || path[0] == '/' || path.find(':') != std::string::npos) return false;
   size_t start = 0;
@@ -199,6 +201,7 @@ bool IsInstallationPath(const std::string& path) {
     size_t end = path.find_first_of("\\/", start);
     std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (part != "." && !part.empty() && part.find_first_not_of(". ") == std::string::npos) return false;
+    if (IsDeviceName(part)) return false;
     if (end == std::string::npos) return true;
     start = end + 1;
   }

@@ -1,7 +1,7 @@
 // The map grid and the ".map" loader. Map files arrive inside dream archives
-// from the network: sizes are bounded and computed in 64 bits, the header
-// must end with its BODY line, and a short body leaves the missing cells
-// empty instead of reading past the end.
+// from the network: sizes are bounded and computed in 64 bits, and a short
+// or missing body leaves the missing cells empty instead of reading past the
+// end.
 #include "MapGrid.h"
 
 #include <cctype>
@@ -136,8 +136,10 @@ bool LoadMap(const std::string& path) {
              << "  -version=" << line << "\n";
   }
 
+  // A header without "BODY" runs to the end of the file: the body then finds
+  // no bytes and the map loads empty, rather than failing the dream that
+  // holds it.
   int width = 0, height = 0;
-  bool sawBody = false;
   std::vector<std::string> pieces;
   while (std::getline(in, line)) {
     Tokenize(line, pieces, "=");
@@ -152,20 +154,13 @@ bool LoadMap(const std::string& path) {
         return false;
       }
     }
-    if (!pieces.empty() && pieces[0] == "BODY") {
-      sawBody = true;
-      break;
-    }
+    if (!pieces.empty() && pieces[0] == "BODY") break;
   }
 
   s_map.fileWidth = width;
   s_map.fileHeight = height;
   if (width <= 0 || height <= 0 || int64_t(width) + height > kMaxMapWidthPlusHeight) {
     ErrorLog << "map dimensions loaded from file are bad: " << width << "x" << height << "\n";
-    return false;
-  }
-  if (!sawBody) {
-    ErrorLog << "Map file has no BODY line, so it holds no map: " << path << "\n";
     return false;
   }
 

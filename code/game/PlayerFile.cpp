@@ -14,7 +14,15 @@ enum Key { kDesc, kColors, kName, kPassword, kSpec, kKeyCount };
 // The order in which keys are tried: the first one a line contains wins.
 const char* const kKeys[kKeyCount] = {"Desc=", "Colors=", "Name=", "Password=", "Spec="};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// The colour line sends each spec as one base-95 character: spec % 95 + 32,
+// in signed arithmetic. Letters, digits and most other characters give
+// printable ones; the blank to '/', bytes 16 to 31 and 0xB1 to 0xD0 would
+// put a control character into the line (a line feed there would end it and
+// start another command).
+bool SpecSendsControlByte(int spec) {
+  const unsigned char sent = static_cast<unsigned char>(spec % 95 + 32);
+  return sent < 32 || sent == 127;
+}
 
 }  // namespace
 
@@ -31,7 +39,6 @@ bool LoadPlayerIni(const std::string& path, PlayerInfo& info) {
     ErrorLog << "Warning: player ini file \"" << path << "\" not a recognized version.\n";
 
   bool found[kKeyCount] = {};
-  bool badSpec = false;
   while (std::getline(in, line) && !line.empty()) {
     for (int key = 0; key < kKeyCount; ++key) {
       if (line.find(kKeys[key]) == std::string::npos) continue;
@@ -43,14 +50,10 @@ bool LoadPlayerIni(const std::string& path, PlayerInfo& info) {
         case kPassword: info.Password = value; break;
         case kSpec:
           if (line.size() < 7) break;
-          // The digits go on the wire as characters '0' + digit; anything
-          // else would put control characters into the colour line.
-          if (!IsDigit(line[5]) || !IsDigit(line[6])) {
-            badSpec = true;
-            break;
-          }
-          info.Spec1 = line[5] - '0';
-          info.Spec2 = line[6] - '0';
+          // The characters as signed bytes, whatever they are: the service's
+          // files are not limited to digits.
+          info.Spec1 = static_cast<signed char>(line[5]) - '0';
+          info.Spec2 = static_cast<signed char>(line[6]) - '0';
           found[kSpec] = true;
           break;
       }
@@ -59,15 +62,16 @@ bool LoadPlayerIni(const std::string& path, PlayerInfo& info) {
     }
   }
 
-  if (badSpec) {
-    ErrorLog << "Error: player ini file \"" << path << "\" has a Spec= value that is not two digits.\n";
-    return false;
-  }
   for (bool f : found) {
     if (!f) {
       ErrorLog << "Error: Could not load all vital data fields from player .ini: " << path << "\n";
       return false;
     }
+  }
+  if (SpecSendsControlByte(info.Spec1) || SpecSendsControlByte(info.Spec2)) {
+    ErrorLog << "Error: player ini file \"" << path
+             << "\" has a Spec= character that would put a control character into the colour line.\n";
+    return false;
   }
   return true;
 }

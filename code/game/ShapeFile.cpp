@@ -1,8 +1,8 @@
 // Shape-file reading and the floor-texture resampling. Shape files come
 // inside dream archives from the network: every read is checked against the
-// end of the file (a truncated ".fsh" fails, so the default floors load
-// instead), memory grows only with bytes actually present, and resampling
-// stays within the pixels of images narrower or lower than two.
+// end of the file (a truncated file keeps the images it holds whole), memory
+// grows only with bytes actually present, and resampling stays within the
+// pixels of images narrower or lower than two.
 #include "ShapeFile.h"
 
 #include <cmath>
@@ -91,19 +91,24 @@ bool LoadFsh(ShapeSet& set, const std::string& path) {
   }
   ByteReader in(data);
   int count = 0;
-  bool complete = in.U16(&count) && in.Skip(2 * size_t(count));
-  for (int i = 0; complete && i < count; ++i) {
-    FshImage image;
-    int unused;
-    complete = in.U8(&image.width) && in.U8(&image.height) && in.U16(&unused) && ReadRowsBottomUp(in, image);
-    if (!complete) break;
-    image.keyColor = image.pixels.empty() ? 0 : image.Pixel(0, 0);
-    set.push_back(std::move(image));
-  }
-  if (!complete) {
-    set.clear();
+  if (!in.U16(&count)) {
     ErrorLog << "Unexpected end of file while reading " << path << " as FSH data; it holds no usable images.\n";
     return false;
+  }
+  // A file that ends early keeps the images it holds whole; an image cut
+  // inside is left out with all after it.
+  if (in.Skip(2 * size_t(count))) {
+    for (int i = 0; i < count; ++i) {
+      FshImage image;
+      int unused;
+      if (!(in.U8(&image.width) && in.U8(&image.height) && in.U16(&unused) && ReadRowsBottomUp(in, image))) break;
+      image.keyColor = image.pixels.empty() ? 0 : image.Pixel(0, 0);
+      set.push_back(std::move(image));
+    }
+  }
+  if (set.size() < size_t(count)) {
+    ErrorLog << "Warning: EOF hit, but only " << static_cast<int>(set.size()) << " of the " << count
+             << " images were loaded from " << path << ".  Will use what we got...\n";
   }
   return true;
 }

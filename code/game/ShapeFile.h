@@ -24,7 +24,9 @@ typedef std::vector<FshImage> ShapeSet;
 // name in "patches\default\". A missing or empty file fails silently.
 bool LoadShapeFile(ShapeSet& set, const std::string& path);
 // Replaces the set with the file's images; false (and an empty set) when the
-// file cannot be opened or ends before its last image.
+// file cannot be opened or is too short to hold its image count. A file that
+// ends before its last image keeps the images before the cut (a warning
+// says how many).
 bool LoadFsh(ShapeSet& set, const std::string& path);
 // Replaces images of the set with the patch file's images.
 bool ApplyFs2(ShapeSet& set, const std::string& path);

@@ -1,5 +1,6 @@
 // Fuzz target: player files.
 #include "FuzzSupport.h"
+#include "game/GameProtocol.h"
 #include "game/PlayerFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -7,8 +8,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteBytes("fuzz.ini", data, size);
   PlayerInfo info;
   if (LoadPlayerIni("fuzz.ini", info)) {
-    // What goes on the wire as '0' + digit must be a digit.
-    if (info.Spec1 < 0 || info.Spec1 > 9 || info.Spec2 < 0 || info.Spec2 > 9) __builtin_trap();
+    // The colour line carries each spec as one base-95 character: never a
+    // control character.
+    for (int spec : {info.Spec1, info.Spec2}) {
+      const unsigned char sent = static_cast<unsigned char>(EncodeBase95(spec, false)[0]);
+      if (sent < 32 || sent == 127) __builtin_trap();
+    }
   }
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "game/FileNames.h"
 #include "game/FileServerProtocol.h"
 #include "game/GameProtocol.h"
 #include "game/MapGrid.h"
@@ -30,6 +31,18 @@ class SinkConnection : public ServerConnection {
 
 SinkConnection s_sink;
 
+// A map or palette path that reaches its load names no device in any folder.
+void CheckNoDevice(const std::string& path) {
+  size_t start = 0;
+  for (;;) {
+    size_t end = path.find_first_of("\\/", start);
+    if (IsDeviceName(path.substr(start, end == std::string::npos ? std::string::npos : end - start)))
+      __builtin_trap();
+    if (end == std::string::npos) return;
+    start = end + 1;
+  }
+}
+
 // The map, palette, floor and archive loads take paths from the input: they
 // must never reach the file system here. Positions and cells go through the
 // real map module (no map is loaded, so cells fall outside the grid).
@@ -39,9 +52,12 @@ WorldEffects FuzzEffects() {
   e.reskew = Reskew;
   e.setMapFloor = SetMapFloor;
   e.setMapObject = SetMapObject;
-  e.loadMap = [](const std::string&) { return false; };
+  e.loadMap = [](const std::string& path) {
+    CheckNoDevice(path);
+    return false;
+  };
   e.loadPatchFloors = [](const std::string&) {};
-  e.loadPcxPalette = [](const std::string&) {};
+  e.loadPcxPalette = [](const std::string& path) { CheckNoDevice(path); };
   e.markFloorDirtyNear = [](int, int) {};
   e.extractDream = [](const std::string&) { return false; };
   return e;
@@ -100,7 +116,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (ParseTransferAnswer(text, &total, &blockSize) == TransferAnswer::kAccepted && BlockCountFor(total, blockSize) <= 0)
     __builtin_trap();
   (void)IsFileServerWelcome(text);
-  (void)IsAcceptableDreamName(text);
+  // An accepted dream name is one word of the request line and one file
+  // name: no separator, drive colon, blank or control character.
+  if (IsAcceptableDreamName(text)) {
+    if (text.size() > kMaxDreamNameLength || text.front() == '.' || text.back() == '.') __builtin_trap();
+    for (char c : text)
+      if (static_cast<unsigned char>(c) < 32 || c == 127 || c == ' ' || c == '\\' || c == '/' || c == ':')
+        __builtin_trap();
+  }
   int number = 0;
   (void)ParseBlockHeader(bytes, size, &number);
   ByteQueue queue;

@@ -335,6 +335,19 @@ TEST(DreamEntryNames, SafeAndUnsafe) {
     field.resize(48, '\0');
     EXPECT_EQ(IsSafeEntryName(field.data(), field.size()), c.safe) << c.name;
   }
+  // A device name as the file or as any folder on the way.
+  for (const std::string& device : DeviceNameForms()) {
+    for (const std::string& name : {device, "floors\\" + device, device + "\\x.txt"}) {
+      std::string field = name;
+      field.resize(48, '\0');
+      EXPECT_FALSE(IsSafeEntryName(field.data(), field.size())) << name;
+    }
+  }
+  for (const std::string& name : NearDeviceNames()) {
+    std::string field = "floors\\" + name;
+    field.resize(48, '\0');
+    EXPECT_TRUE(IsSafeEntryName(field.data(), field.size())) << name;
+  }
   std::string full(48, 'a');
   EXPECT_FALSE(IsSafeEntryName(full.data(), full.size()));
   full[47] = '\0';

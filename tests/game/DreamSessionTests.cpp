@@ -1,12 +1,14 @@
 // Whole sessions against the stand-in servers with the real map, palette and
 // archive code: login, world lines, chat, a generated sample dream
 // downloaded, extracted, loaded and acknowledged, then the same dream again
-// from the local copy.
+// from the local copy; and a dream with an unusual name and imperfect files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
+#include "FormatTestSupport.h"
 #include "NullBackend.h"
 #include "StandInSession.h"
 #include "TestSupport.h"
@@ -177,6 +179,54 @@ TEST_F(StandInFullSession, FromConnectToSaltmarrowsAndTheSameDreamAgain) {
   EXPECT_EQ(FileTranscript(request, 2), request);
   EXPECT_TRUE(boxes.Boxes().empty());
   EXPECT_EQ(errors.Text(), "");
+}
+
+// What the service's dreams really hold: a name with an apostrophe, '!',
+// '(', '#', '&', '+' and an accented letter; a map whose header has no
+// "BODY" line; floors cut short after two whole images. The dream downloads,
+// extracts and loads: an empty map of the header's size, the two floors.
+TEST_F(StandInFullSession, AnUnusualNameAMapWithoutBodyAndCutFloorsStillLoad) {
+  const std::string name = "Ann's_Caf\xe9!(#1)&+";
+  const std::string dir = "qvrx_tmp\\" + name + "\\";
+  const std::string map = "MAP V01.10 Vantrell\nwidth=5\nheight=3\nname=Ann's\n";
+  const std::string floors("\x03\x00" "\0\0\0\0\0\0"
+                           "\x02\x02\0\0" "\x11\x22" "\x33\x44"
+                           "\x02\x02\0\0" "\x05\x06" "\x07\x08"
+                           "\x02\x02\0\0" "\x09",
+                           2 + 6 + 3 * 4 + 8 + 1);
+  const std::string archive = DreamArchive({DreamEntry("default.map", 1, Complement(map)),
+                                            DreamEntry("floors.fsh", 1, Complement(floors))});
+  // Through the C library, which takes the name in the ANSI code page as
+  // the program does.
+  for (const char* file : {".dream", "default.map", "floors.fsh"})
+    std::remove((dir + (file[0] == '.' ? name + file : file)).c_str());
+  FileScenario("\"block_size\": 512");
+  ServeDream(name, archive);
+  std::vector<std::string> steps = LoginSteps();
+  steps.push_back(Send("]q " + name + "\n"));
+  steps.push_back(Expect("saltmarrows\n"));
+  GameScript(steps);
+  MessageBoxRecorder boxes;
+  LogTail errors;
+  ConnectAndLogIn();
+  ASSERT_TRUE(RunUntil([&] { return Saw("> Dream load succeeded."); }));
+
+  EXPECT_EQ(ReadFileBytes(dir + name + ".dream"), archive);
+  int width = 0, height = 0;
+  GetMapSize(&width, &height);
+  EXPECT_EQ(width, 2 * (5 + 3));
+  EXPECT_TRUE(IsMapLoaded());
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) ASSERT_EQ(GetMapFloor(x, y), 65535) << x << " " << y;
+  EXPECT_EQ(FilledFloorSlots(), 2u);
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(errors.Text(), "Map file body is shorter than its header promises (0 of 90 bytes); the missing cells "
+                           "stay empty: " + dir + "default.map\n" +
+                           "Warning: EOF hit, but only 2 of the 3 images were loaded from " + dir +
+                           "floors.fsh.  Will use what we got...\n");
+  const std::string request = "RC Bob secret " + name + " 0 2 4096\n";
+  EXPECT_EQ(FileTranscript(request + Acks(archive.size())), request + Acks(archive.size()));
+  EXPECT_EQ(GameTranscript(LoginBytes() + "saltmarrows\n"), LoginBytes() + "saltmarrows\n");
 }
 
 }  // namespace

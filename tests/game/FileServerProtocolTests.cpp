@@ -1,21 +1,27 @@
 // The file-server conversation's lines, names and blocks, without sockets.
 #include <gtest/gtest.h>
 
+#include "FormatTestSupport.h"
 #include "game/FileServerProtocol.h"
 
 namespace {
 
-TEST(DreamName, AcceptsOnlyPlainFileNames) {
-  for (const char* good : {"MyDream", "a", "dream_2-b.v1", "CONCERT", "com10", "lpt", "x.y"})
-    EXPECT_TRUE(IsAcceptableDreamName(good)) << good;
+TEST(DreamName, AnyPlainFileNameThatIsOneWordOfTheRequest) {
+  const std::string good[] = {
+      "MyDream", "a", "dream_2-b.v1", "CONCERT", "com10", "lpt", "x.y", "x..y", "Ann's", "Wow!", "Rock&Roll",
+      "(Secret)", "#1", "a+b", "Caf\xe9", "\xc3\xa9t\xc3\xa9", "~home", "a=b;c,d[e]{f}%$@^`", "CONIN", "COM\xb9\xb9",
+      "LPT\xb4", "\xff\x80", std::string(64, 'a'),
+  };
+  for (const std::string& name : good) EXPECT_TRUE(IsAcceptableDreamName(name)) << name;
   const std::string bad[] = {
-      "",       ".",          "..",         "...",      ".hidden", "trail.",    "a\\b",     "a/b",
-      "..\\up", "C:x",        "a b",        "tab\t",    "nl\n",    "\xc3\xa9t\xc3\xa9", "CON",      "con.x",
-      "Nul",    "aux",        "prn.dream",  "COM1",     "lpt9.a",  "conin$",    std::string(65, 'a'),
-      std::string("a\0b", 3),
+      "", ".", "..", "...", ".hidden", "trail.", "a\\b", "a/b", "..\\up", "C:x", "a b", " a", "a ", "tab\t",
+      "nl\n", "cr\r", "del\x7f", "bell\x07", std::string("a\0b", 3), "lt<", "gt>", "q\"", "p|", "w?", "s*",
+      "CON", "con.x", "Nul", "aux", "prn.dream", "COM1", "lpt9.a", "COM0", "conin$", "CONOUT$.x", "COM\xb9",
+      "lpt\xb2.x", "Com\xb3", std::string(65, 'a'),
   };
   for (const std::string& name : bad) EXPECT_FALSE(IsAcceptableDreamName(name)) << name;
-  EXPECT_TRUE(IsAcceptableDreamName(std::string(64, 'a')));
+  for (const std::string& name : DeviceNameForms()) EXPECT_FALSE(IsAcceptableDreamName(name)) << name;
+  for (const std::string& name : NearDeviceNames()) EXPECT_TRUE(IsAcceptableDreamName(name)) << name;
 }
 
 TEST(FileServerLines, WelcomeNeedsTenAndABlank) {

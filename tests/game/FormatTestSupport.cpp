@@ -116,3 +116,20 @@ uint32_t Fnv1a(const unsigned char* data, size_t size) {
   for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 0x01000193u;
   return h;
 }
+
+const std::vector<std::string>& DeviceNameForms() {
+  static const std::vector<std::string> forms = {
+      "CON",      "con",      "PRN",     "prn.txt",      "AUX",         "aux.map",  "NUL",
+      "Nul .map", "CONIN$",   "conout$", "ConOut$ .log", "COM1",        "com9.map", "COM0",
+      "LPT1",     "lpt0.pcx", "COM\xb9", "com\xb2.txt",  "LPT\xb3.fsh", "lpt1 ",    "COM2..x",
+  };
+  return forms;
+}
+
+const std::vector<std::string>& NearDeviceNames() {
+  static const std::vector<std::string> names = {
+      "CONIN", "CONOUT$1", "COM10",         "LPT\xb4", "COM\xbc", "COM\xb9\xb9", "console",
+      "com",   "nul_",     "auxiliary.map", "xcom1",   "lpt",     "prn2.txt",
+  };
+  return names;
+}

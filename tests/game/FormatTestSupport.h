@@ -43,3 +43,10 @@ class CodePacker {
 int CountLines(const std::string& text, const std::string& line);
 
 uint32_t Fnv1a(const unsigned char* data, size_t size);
+
+// Names that Windows opens as devices, in the forms it accepts (any case, an
+// extension, trailing blanks, the ANSI code page's superscript port digits),
+// and names that only look like them. Every check of names from the network
+// refuses the first and lets the second through.
+const std::vector<std::string>& DeviceNameForms();
+const std::vector<std::string>& NearDeviceNames();

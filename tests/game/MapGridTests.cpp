@@ -214,27 +214,63 @@ TEST(MapLoad, TransformsKeepOrTakeTheFileHeight) {
   EXPECT_EQ(gy, 10);
 }
 
-TEST(MapLoad, MissingFileAndMissingBody) {
+// Every cell of a grid size x size: floor 65535, no object, no walls.
+void ExpectEmptyGrid(int size) {
+  int width = -1, height = -1;
+  GetMapSize(&width, &height);
+  ASSERT_EQ(width, size);
+  ASSERT_EQ(height, size);
+  int others = 0;
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x)
+      if (GetMapFloor(x, y) != 65535 || GetMapObject(x, y) != 0 || GetWallXEdge(x, y) != 0 ||
+          GetWallYEdge(x, y) != 0)
+        ++others;
+  EXPECT_EQ(others, 0);
+}
+
+TEST(MapLoad, MissingFile) {
   LogTail log;
   EXPECT_FALSE(LoadMap("maps_test\\missing.map"));
-  std::string nobody = PutFixtureMap("nobody.map");
-  EXPECT_FALSE(LoadMap(nobody));
-  EXPECT_EQ(log.Text(), "Failed to load vant .map file: maps_test\\missing.map\n"
-                        "Map file has no BODY line, so it holds no map: " + nobody + "\n");
+  EXPECT_EQ(log.Text(), "Failed to load vant .map file: maps_test\\missing.map\n");
   EXPECT_FALSE(IsMapLoaded());
+}
+
+TEST(MapLoad, HeaderWithoutBodyLineLoadsAnEmptyMap) {
+  // The whole file is read as header lines; the body then finds no bytes.
+  std::string nobody = PutFixtureMap("nobody.map");  // 12 x 7, its body after the header lines
+  LogTail log;
+  EXPECT_TRUE(LoadMap(nobody));
+  EXPECT_TRUE(IsMapLoaded());
+  EXPECT_EQ(log.Text(), "Map file body is shorter than its header promises (0 of 504 bytes); "
+                        "the missing cells stay empty: " + nobody + "\n");
+  ExpectEmptyGrid(2 * (12 + 7));
+  int gx, gy;
+  Deskew(0, 0, &gx, &gy);
+  EXPECT_EQ(gy, 14);
+
+  // Header lines only, up to the end of the file.
+  std::string bare = PutMap("bare.map", MapText("width=3\nheight=2\nname=Bare", ""));
+  LogTail log2;
+  EXPECT_TRUE(LoadMap(bare));
+  EXPECT_EQ(log2.Text(), "Map file body is shorter than its header promises (0 of 36 bytes); "
+                         "the missing cells stay empty: " + bare + "\n");
+  ExpectEmptyGrid(10);
 }
 
 TEST(MapLoad, CarriageReturnsHideTheBodyLine) {
   UseFileHeight(10);
   std::string path = PutFixtureMap("crlf.map");  // 12 x 7
   LogTail log;
-  EXPECT_FALSE(LoadMap(path));
+  EXPECT_TRUE(LoadMap(path));
   EXPECT_EQ(log.Text(), "Warning: Unrecognized map version found in map file: " + path + "\n" +
                             "  -load may potentially be invalid.\n"
                             "  -version=MAP V01.10 Vantrell\r\n" +
-                            "Map file has no BODY line, so it holds no map: " + path + "\n");
+                            "Map file body is shorter than its header promises (0 of 504 bytes); "
+                            "the missing cells stay empty: " + path + "\n");
   // The header values still parse, the number ending at the carriage
-  // return: the transforms now use the file's height of 7.
+  // return; the body, read as header lines, sets nothing.
+  ExpectEmptyGrid(2 * (12 + 7));
   int gx, gy;
   Deskew(0, 0, &gx, &gy);
   EXPECT_EQ(gy, 14);

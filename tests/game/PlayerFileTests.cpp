@@ -98,19 +98,43 @@ TEST(PlayerFile, VersionLine) {
   }
 }
 
-TEST(PlayerFile, SpecCharactersMustBeDigits) {
-  PlayerInfo info;
-  info.Spec1 = info.Spec2 = 5;
-  std::string path = FixturePath("player/controlspec.ini");
-  LogTail log;
-  EXPECT_FALSE(LoadPlayerIni(path, info));
-  EXPECT_EQ(log.Text(), "Error: player ini file \"" + path + "\" has a Spec= value that is not two digits.\n");
-  EXPECT_EQ(info.Spec1, 5);
-  EXPECT_EQ(info.Spec2, 5);
-  for (const char* spec : {"Spec=a1", "Spec=1/", "Spec=:0", "Spec=\xb1" "1"}) {
-    LogTail again;
-    EXPECT_FALSE(LoadPlayerIni(PutIni(std::string("V1.6\nName=n\nPassword=p\nColors=c\nDesc=d\n") + spec + "\n"),
-                               info))
+TEST(PlayerFile, SpecCharactersAreAnyCharacterThatEncodesPrintably) {
+  const std::string settings = "V1.6\nName=n\nPassword=p\nColors=c\nDesc=d\n";
+  struct Accepted {
+    std::string lines;
+    int spec1, spec2;
+  };
+  const Accepted accepted[] = {
+      {"Spec=42\n", 4, 2},
+      {"Spec=Az\n", 17, 74},
+      {"Spec=\xe9~\n", -71, 78},
+      {"Spec=\x7f\xd1\n", 79, -95},
+      {"Spec=/1\nSpec=12\n", 1, 2},  // the last line counts
+  };
+  for (const Accepted& c : accepted) {
+    PlayerInfo info;
+    LogTail log;
+    EXPECT_TRUE(LoadPlayerIni(PutIni(settings + c.lines), info)) << c.lines;
+    EXPECT_EQ(log.Text(), "") << c.lines;
+    EXPECT_EQ(info.Spec1, c.spec1) << c.lines;
+    EXPECT_EQ(info.Spec2, c.spec2) << c.lines;
+  }
+  // A control character in the file encodes to 0xF1.
+  PlayerInfo generated;
+  EXPECT_TRUE(LoadPlayerIni(FixturePath("player/controlspec.ini"), generated));
+  EXPECT_EQ(generated.Spec1, 1);
+  EXPECT_EQ(generated.Spec2, 1 - '0');
+
+  // Characters whose encoding is a control character: the blank to '/',
+  // bytes 16 to 31, and 0xB1 to 0xD0.
+  for (const char* spec : {"Spec=/1", "Spec=1 ", "Spec=!0", "Spec=\x10" "0", "Spec=0\xb1", "Spec=\xd0" "0",
+                           "Spec=12\nSpec=1/"}) {
+    PlayerInfo info;
+    std::string path = PutIni(settings + spec + "\n");
+    LogTail log;
+    EXPECT_FALSE(LoadPlayerIni(path, info)) << spec;
+    EXPECT_EQ(log.Text(), "Error: player ini file \"" + path +
+                              "\" has a Spec= character that would put a control character into the colour line.\n")
         << spec;
   }
 }

@@ -2,9 +2,11 @@
 // splitting, the login conversation and every server line.
 #include <gtest/gtest.h>
 
+#include "FormatTestSupport.h"
 #include "ServiceTestSupport.h"
 #include "TestSupport.h"
 #include "game/GameProtocol.h"
+#include "game/PlayerFile.h"
 #include "game/VantDataManager.h"
 
 namespace {
@@ -183,6 +185,64 @@ TEST_F(GameProtocol, LoginAnswerSendsDescriptionAndColours) {
   EXPECT_EQ(DrainMessages(), std::vector<std::string>{});
 }
 
+// The colour line carries each Spec character of the player file as one
+// base-95 character: (character - '0') % 95 + 32, in signed arithmetic.
+TEST_F(GameProtocol, SpecCharactersOfThePlayerFileGoOnTheWireAsEncoded) {
+  struct Case {
+    std::string spec;  // the two characters after "Spec="
+    std::string sent;  // what the colour line carries for them
+  };
+  const Case cases[] = {
+      {"12", "!\""},
+      {"Az", "1j"},          // letters: 17 and 74
+      {"\xe9~", "\xd9n"},    // above '~': -71 gives 0xD9; '~' is 78
+      {"\x7f\xd1", "o "},    // DEL is 79; 0xD1 is -95, which wraps to 0
+      {std::string("\0\x01", 2), "\xf0\xf1"},
+  };
+  ResetFolder("players_test");
+  for (const Case& c : cases) {
+    WriteFileBytes("players_test/spec.ini",
+                   "V1.6\nName=Bob\nPassword=secret\nColors=#$%&'()*+,\nDesc=A tall fox\nSpec=" + c.spec + "\n");
+    LogTail log;
+    ASSERT_TRUE(LoadPlayerIni("players_test\\spec.ini")) << c.spec;
+    EXPECT_EQ(log.Text(), "") << c.spec;
+    ResetGameProtocol();
+    connection.sent.clear();
+    Poll("END\n");
+    Poll("&&&&&&&&&&&&&\n");
+    EXPECT_EQ(connection.sent, "connect Bob secret\ndesc A tall fox\ncolor #$%&'()*+," + c.sent + " \n") << c.spec;
+  }
+
+  // Every byte a Spec character can be: the file is refused exactly when its
+  // encoding would be a control character. (A line feed ends the line and
+  // Ctrl-Z the text, so they never reach the value.)
+  std::vector<int> refused, expected;
+  for (int code = 0; code < 256; ++code) {
+    if (code == '\n' || code == 0x1A) continue;
+    const char character = static_cast<char>(code);
+    const unsigned char sent =
+        static_cast<unsigned char>(EncodeBase95(static_cast<signed char>(character) - '0', false)[0]);
+    const bool sendable = sent >= 32 && sent != 127;
+    WriteFileBytes("players_test/spec.ini", std::string("V1.6\nName=n\nPassword=p\nColors=c\nDesc=d\nSpec=") +
+                                                character + "0\n");
+    PlayerInfo info;
+    LogTail log;
+    EXPECT_EQ(LoadPlayerIni("players_test\\spec.ini", info), sendable) << code;
+    if (sendable) continue;
+    refused.push_back(code);
+    EXPECT_EQ(log.Text(), "Error: player ini file \"players_test\\spec.ini\" has a Spec= character that would put a "
+                          "control character into the colour line.\n")
+        << code;
+  }
+  // Bytes 16 to 31 become 0 to 15 on the wire, the blank to '/' 16 to 31,
+  // and 0xB1 to 0xD0 (-79 to -48 as signed bytes) 0 to 31.
+  for (int code = 16; code <= '/'; ++code)
+    if (code != 0x1A) expected.push_back(code);
+  for (int code = 0xB1; code <= 0xD0; ++code) expected.push_back(code);
+  EXPECT_EQ(refused, expected);
+  RemoveFolder("players_test");
+}
+
 TEST_F(GameProtocol, TwelveAmpersandsAreNotTheLoginAnswer) {
   Poll("END\n");
   Poll("&&&&&&&&&&&&\n");
@@ -307,6 +367,43 @@ TEST_F(GameProtocol, MapPathsAndPaletteNamesOutsideTheInstallationAreRefused) {
   Poll(";maps\\.\\sub dir\\v..x.map\n]ccsub\\dusk.pcx\n");
   EXPECT_EQ(EffectLog(), (std::vector<std::string>{"map maps\\.\\sub dir\\v..x.map", "floors patches\\default\\",
                                                    "palette patches\\default\\sub\\dusk.pcx"}));
+}
+
+// Under Wine "COM1" is the machine's real serial port: the recording effects
+// stand in for the map and palette loads, so nothing here is ever opened.
+TEST_F(GameProtocol, DeviceNamesInMapPathsAndPaletteNamesAreRefusedUnopened) {
+  LogIn();
+  SetAvatar(0, 0, AvatarRecord());
+  LogTail errors;
+  std::string expected;
+  auto refused = [&](const char* what, const std::string& path) {
+    expected += std::string("Refused ") + what + " from the game server: \"" + StripControlChars(path) + "\"\n";
+  };
+  Poll(";maps\\COM1.map\n]ccNUL\n;AUX.map\n;maps/aux\n");
+  refused("a map path", "maps\\COM1.map");
+  refused("a palette name", "NUL");
+  refused("a map path", "AUX.map");
+  refused("a map path", "maps/aux");
+  for (const std::string& device : DeviceNameForms()) {
+    for (const std::string& path : {"maps\\" + device, device + "\\town.map", "a\\" + device + "\\b.map"}) {
+      Poll(";" + path + "\n]cc" + path + "\n");
+      refused("a map path", path);
+      refused("a palette name", path);
+    }
+  }
+  // Too short to be a map line at all: nothing happens.
+  Poll(";AUX\n;COM1\n");
+  EXPECT_EQ(errors.Text(), expected);
+  EXPECT_EQ(EffectLog(), std::vector<std::string>{});
+  EXPECT_EQ(GetAvatarList().size(), 1u);
+
+  // Names that only look like devices load.
+  for (const std::string& name : NearDeviceNames()) {
+    EffectLog().clear();
+    Poll(";maps\\" + name + "\n]cc" + name + "\n");
+    EXPECT_EQ(EffectLog(), (std::vector<std::string>{"map maps\\" + name, "floors patches\\default\\",
+                                                     "palette patches\\default\\" + name}));
+  }
 }
 
 TEST_F(GameProtocol, OwnTileAndChatLines) {

@@ -112,20 +112,79 @@ TEST_F(ShapeFileTest, ExtensionDecidesAndCaseDoesNotMatter) {
                             "\n  -base fsh: patches\\default\\orphan.fsh\n");
 }
 
-TEST_F(ShapeFileTest, TruncatedOrBoastfulFshFails) {
-  for (const char* fixture : {"shape/truncated.fsh", "shape/huge.fsh"}) {
-    std::string path = PutFixture(fixture);
-    ShapeSet set(3);
+std::string EofWarning(int loaded, int count, const std::string& path) {
+  return "Warning: EOF hit, but only " + std::to_string(loaded) + " of the " + std::to_string(count) +
+         " images were loaded from " + path + ".  Will use what we got...\n";
+}
+
+TEST_F(ShapeFileTest, FshCutShortKeepsTheImagesReadWhole) {
+  // Three images declared: 2 x 2 (file rows 11 22, then 33 44), 1 x 1, and a
+  // 2 x 2 that the cuts below leave incomplete.
+  const std::string head("\x03\x00" "\xAA\xAA\xBB\xBB\xCC\xCC"
+                         "\x02\x02\xCC\xCC" "\x11\x22" "\x33\x44"
+                         "\x01\x01\xCC\xCC" "\x09",
+                         2 + 6 + 4 + 4 + 4 + 1);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    size_t loaded;
+  };
+  const Case cases[] = {
+      {"cut in the third image's pixels", head + std::string("\x02\x02\xCC\xCC" "\x55\x66" "\x77", 7), 2},
+      {"cut in the third image's header", head + std::string("\x02\x02\xCC", 3), 2},
+      {"cut after the second image", head, 2},
+      {"cut in the second image's pixels", head.substr(0, head.size() - 1), 1},
+      {"cut in the unused values", head.substr(0, 5), 0},
+      {"the count alone", head.substr(0, 2), 0},
+  };
+  for (const Case& c : cases) {
+    std::string path = Put("cut.fsh", c.bytes);
+    ShapeSet set(5);  // emptied first
     LogTail log;
-    EXPECT_FALSE(LoadShapeFile(set, path)) << fixture;
-    EXPECT_TRUE(set.empty()) << fixture;
-    EXPECT_EQ(log.Text(), "Unexpected end of file while reading " + path + " as FSH data; it holds no usable images.\n");
+    EXPECT_TRUE(LoadShapeFile(set, path)) << c.what;
+    EXPECT_EQ(log.Text(), EofWarning(static_cast<int>(c.loaded), 3, path)) << c.what;
+    ASSERT_EQ(set.size(), c.loaded) << c.what;
+    if (c.loaded >= 1) {
+      EXPECT_EQ(set[0].pixels, (std::vector<unsigned char>{0x33, 0x44, 0x11, 0x22})) << c.what;
+      EXPECT_EQ(set[0].keyColor, 0x33) << c.what;
+    }
+    if (c.loaded >= 2) {
+      EXPECT_EQ(set[1].pixels, std::vector<unsigned char>{0x09}) << c.what;
+      EXPECT_EQ(set[1].keyColor, 0x09) << c.what;
+    }
   }
-  // Cut inside the list of unused values, and after the count alone.
-  for (std::string bytes : {std::string("\x02\x00\x00", 3), std::string("\x01", 1)}) {
-    ShapeSet set;
-    EXPECT_FALSE(LoadFsh(set, Put("cut.fsh", bytes)));
-  }
+
+  // The generated set cut in half keeps its first images exactly.
+  std::string truncated = PutFixture("shape/truncated.fsh");
+  ShapeSet set;
+  LogTail log;
+  EXPECT_TRUE(LoadShapeFile(set, truncated));
+  const size_t whole = FixtureLines("shape/truncated.expect").size();
+  ASSERT_GT(whole, 0u);
+  EXPECT_EQ(log.Text(), EofWarning(static_cast<int>(whole), 170, truncated));
+  ExpectSet(set, "shape/truncated.expect");
+
+  // 65535 images of 255 x 255 claimed, a few bytes held: none is whole, and
+  // memory follows the bytes.
+  std::string huge = PutFixture("shape/huge.fsh");
+  LogTail log2;
+  EXPECT_TRUE(LoadShapeFile(set, huge));
+  EXPECT_TRUE(set.empty());
+  EXPECT_EQ(log2.Text(), EofWarning(0, 65535, huge));
+}
+
+TEST_F(ShapeFileTest, FshTooShortForItsCountOrWithNoImages) {
+  ShapeSet set(2);
+  std::string oneByte = Put("one.fsh", std::string("\x01", 1));
+  LogTail log;
+  EXPECT_FALSE(LoadShapeFile(set, oneByte));
+  EXPECT_TRUE(set.empty());
+  EXPECT_EQ(log.Text(),
+            "Unexpected end of file while reading " + oneByte + " as FSH data; it holds no usable images.\n");
+  LogTail log2;
+  EXPECT_TRUE(LoadShapeFile(set, Put("none.fsh", std::string("\x00\x00", 2))));
+  EXPECT_TRUE(set.empty());
+  EXPECT_EQ(log2.Text(), "");
 }
 
 TEST_F(ShapeFileTest, ImagesOfAnySizeLoad) {
