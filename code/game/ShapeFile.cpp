@@ -106,6 +106,12 @@ bool LoadFsh(ShapeSet& set, const std::string& path) {
       set.push_back(std::move(image));
     }
   }
+  // Cut before its first image ends, the file has nothing to show: failing
+  // lets the caller fall back to another floor set instead of none at all.
+  if (set.empty() && count > 0) {
+    ErrorLog << "Unexpected end of file while reading " << path << " as FSH data; it holds no usable images.\n";
+    return false;
+  }
   if (set.size() < size_t(count)) {
     ErrorLog << "Warning: EOF hit, but only " << static_cast<int>(set.size()) << " of the " << count
              << " images were loaded from " << path << ".  Will use what we got...\n";

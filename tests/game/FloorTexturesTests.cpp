@@ -159,9 +159,9 @@ TEST_F(FloorTexturesTest, PatchFolderFloors) {
        FixtureLines("shape/truncated.expect").size(),
        "Warning: EOF hit, but only " + std::to_string(FixtureLines("shape/truncated.expect").size()) +
            " of the 170 images were loaded from FOLDERfloors.fsh.  Will use what we got...\n"},
-      {"no image whole: an empty set, no default", PutDreamFile("e", "floors.fsh", "shape/huge.fsh"), 0,
-       "Warning: EOF hit, but only 0 of the 65535 images were loaded from FOLDERfloors.fsh.  Will use what we "
-       "got...\n"},
+      {"no image whole: the default floors", PutDreamFile("e", "floors.fsh", "shape/huge.fsh"), 170,
+       "Unexpected end of file while reading FOLDERfloors.fsh as FSH data; it holds no usable images.\n"
+       "Error while trying to loading the floor for patch FOLDER.  Will use default floor.\n"},
   };
   for (const Case& c : cases) {
     SetFloorTextures({});

@@ -141,8 +141,13 @@ TEST_F(ShapeFileTest, FshCutShortKeepsTheImagesReadWhole) {
     std::string path = Put("cut.fsh", c.bytes);
     ShapeSet set(5);  // emptied first
     LogTail log;
-    EXPECT_TRUE(LoadShapeFile(set, path)) << c.what;
-    EXPECT_EQ(log.Text(), EofWarning(static_cast<int>(c.loaded), 3, path)) << c.what;
+    // With no image whole the file has nothing to offer: it fails, so the
+    // caller can fall back to another floor set.
+    EXPECT_EQ(LoadShapeFile(set, path), c.loaded > 0) << c.what;
+    EXPECT_EQ(log.Text(), c.loaded > 0 ? EofWarning(static_cast<int>(c.loaded), 3, path)
+                                       : "Unexpected end of file while reading " + path +
+                                             " as FSH data; it holds no usable images.\n")
+        << c.what;
     ASSERT_EQ(set.size(), c.loaded) << c.what;
     if (c.loaded >= 1) {
       EXPECT_EQ(set[0].pixels, (std::vector<unsigned char>{0x33, 0x44, 0x11, 0x22})) << c.what;
@@ -168,9 +173,9 @@ TEST_F(ShapeFileTest, FshCutShortKeepsTheImagesReadWhole) {
   // memory follows the bytes.
   std::string huge = PutFixture("shape/huge.fsh");
   LogTail log2;
-  EXPECT_TRUE(LoadShapeFile(set, huge));
+  EXPECT_FALSE(LoadShapeFile(set, huge));
   EXPECT_TRUE(set.empty());
-  EXPECT_EQ(log2.Text(), EofWarning(0, 65535, huge));
+  EXPECT_EQ(log2.Text(), "Unexpected end of file while reading " + huge + " as FSH data; it holds no usable images.\n");
 }
 
 TEST_F(ShapeFileTest, FshTooShortForItsCountOrWithNoImages) {
@@ -185,6 +190,15 @@ TEST_F(ShapeFileTest, FshTooShortForItsCountOrWithNoImages) {
   EXPECT_TRUE(LoadShapeFile(set, Put("none.fsh", std::string("\x00\x00", 2))));
   EXPECT_TRUE(set.empty());
   EXPECT_EQ(log2.Text(), "");
+
+  // Two images announced, the first cut inside its rows: nothing whole to
+  // keep, so the caller may fall back to another floor set.
+  std::string firstCut = Put("first_cut.fsh", std::string("\x02\x00\x00\x00\x00\x00\x02\x02\x00\x00\x05\x05\x05", 13));
+  LogTail log3;
+  EXPECT_FALSE(LoadShapeFile(set, firstCut));
+  EXPECT_TRUE(set.empty());
+  EXPECT_EQ(log3.Text(),
+            "Unexpected end of file while reading " + firstCut + " as FSH data; it holds no usable images.\n");
 }
 
 TEST_F(ShapeFileTest, ImagesOfAnySizeLoad) {
