@@ -3,6 +3,8 @@
 // uploads; image files decoded by LoadedImage. A mipmapped texture's smaller
 // levels are made here from that copy, at each upload.
 
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "backend_gl/GLBackend.h"
@@ -172,6 +174,23 @@ void UploadMipLevels(GLenum internalFormat, GLenum uploadFormat, int width, int 
       const unsigned char* row = from + (height > 1 ? 2 * y : 0) * static_cast<size_t>(width) * texelBytes;
       for (int x = 0; x < w; ++x) {
         const unsigned char* p = row + (width > 1 ? 2 * x : 0) * static_cast<size_t>(texelBytes);
+        if (texelBytes == 4) {
+          // All four channels at once: two lanes of 16 bits hold channels
+          // 0 and 2, two more channels 1 and 3, each sum of four at most 1020.
+          uint32_t t[4];
+          std::memcpy(&t[0], p, 4);
+          std::memcpy(&t[1], p + dx, 4);
+          std::memcpy(&t[2], p + dy, 4);
+          std::memcpy(&t[3], p + dx + dy, 4);
+          const uint32_t even = (t[0] & 0x00FF00FFu) + (t[1] & 0x00FF00FFu) + (t[2] & 0x00FF00FFu) +
+                                (t[3] & 0x00FF00FFu) + 0x00020002u;
+          const uint32_t odd = (t[0] >> 8 & 0x00FF00FFu) + (t[1] >> 8 & 0x00FF00FFu) + (t[2] >> 8 & 0x00FF00FFu) +
+                               (t[3] >> 8 & 0x00FF00FFu) + 0x00020002u;
+          const uint32_t texel = (even >> 2 & 0x00FF00FFu) | (odd << 6 & 0xFF00FF00u);
+          std::memcpy(to, &texel, 4);
+          to += 4;
+          continue;
+        }
         for (int b = 0; b < texelBytes; ++b, ++p)
           *to++ = static_cast<unsigned char>((p[0] + p[dx] + p[dy] + p[dx + dy] + 2) >> 2);
       }

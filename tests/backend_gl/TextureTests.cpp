@@ -206,6 +206,21 @@ TEST_F(TextureTest, EachUploadMakesTheSmallerLevelsAsRoundedAveragesWithoutTheDr
   texture.Set(0);
   EXPECT_EQ(LevelTexels(1, 2), (std::vector<unsigned>(2, 0xFF204060u)));
   EXPECT_EQ(LevelTexels(2, 1), (std::vector<unsigned>(1, 0xFF204060u)));
+
+  // Single-channel texels likewise: 1+2+3+5 = 11 gives 3.
+  G::Texture alpha;
+  ASSERT_TRUE(alpha.Create(2, 2, G::kTextureAlpha, 1, true));
+  {
+    G::TextureLock lock(&alpha, false, true);
+    void* bits = nullptr;
+    ASSERT_TRUE(lock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    const unsigned char texels[4] = {1, 2, 3, 5};
+    std::memcpy(bits, texels, 4);
+  }
+  alpha.Set(0);
+  unsigned char level1 = 0;
+  glGetTexImage(GL_TEXTURE_2D, 1, GL_ALPHA, GL_UNSIGNED_BYTE, &level1);
+  EXPECT_EQ(level1, 3);
 }
 
 TEST_F(TextureTest, CubeTexturesUploadTheFacesHandedOut) {
