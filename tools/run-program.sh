@@ -2,8 +2,9 @@
 # Runs one Quorvex program under Wine on $DISPLAY, in a working folder of its
 # own that holds a copy of the program's data/ folder.
 #
-#   run-program.sh [--install DIR] [--servers | --session] [--close-after S]
-#                  [--screenshot FILE] [--check] PROGRAM.exe FOLDER
+#   run-program.sh [--install DIR] [--servers | --session] [--dream NAME]
+#                  [--close-after S] [--screenshot FILE] [--check]
+#                  PROGRAM.exe FOLDER
 #
 # --install DIR     the folder becomes a copy of the service's installation
 #                   DIR (player files, palettes, maps, dreams...) with the
@@ -21,6 +22,9 @@
 #                   with --close-after (3 s when not given). With --check, the
 #                   game server must have received exactly the session's
 #                   bytes.
+# --dream NAME      the dream that the session's portal and step lead into:
+#                   NAME.dream of the installation's dreams/ (Meadow when
+#                   not given).
 # --close-after S   after S seconds, close the window as a player does
 #                   (Alt+F4); without it, wait for the player to close it.
 # --screenshot FILE save a picture of the display just before closing.
@@ -29,7 +33,7 @@
 set -uo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-closeAfter= screenshot= check= install= servers= session= inside=
+closeAfter= screenshot= check= install= servers= session= inside= dream=Meadow
 while [ $# -gt 2 ]; do
   case $1 in
     --close-after) closeAfter=$2; shift 2 ;;
@@ -38,11 +42,12 @@ while [ $# -gt 2 ]; do
     --install) install=$2; shift 2 ;;
     --servers) servers=1; shift ;;
     --session) servers=1 session=1; shift ;;
+    --dream) dream=$2; shift 2 ;;
     --inside-servers) inside=1; shift ;;  # this script again, under the servers
     *) echo "run-program: unknown option $1" >&2; exit 2 ;;
   esac
 done
-usage="usage: run-program.sh [--install DIR] [--servers | --session] [--close-after S] [--screenshot FILE] [--check] PROGRAM.exe FOLDER"
+usage="usage: run-program.sh [--install DIR] [--servers | --session] [--dream NAME] [--close-after S] [--screenshot FILE] [--check] PROGRAM.exe FOLDER"
 [ $# -eq 2 ] || { echo "$usage" >&2; exit 2; }
 program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 folder=$2
@@ -77,7 +82,7 @@ if [ -z "$inside" ]; then
   if [ -n "$servers" ]; then
     # The servers write the address files into the folder's data/ once they
     # listen, then this script runs again (without preparing) under them.
-    options=(--inside-servers)
+    options=(--inside-servers --dream "$dream")
     [ -n "$closeAfter" ] && options+=(--close-after "$closeAfter")
     [ -n "$screenshot" ] && options+=(--screenshot "$screenshot")
     [ -n "$check" ] && options+=(--check)
@@ -90,9 +95,10 @@ folder=$(cd "$folder" && pwd)
 cd "$folder"
 
 # The session the stand-in servers play. Positions are file tiles in base 95
-# (each character's code minus 32), two characters for x and two for y.
+# (each character's code minus 32), two characters for x and two for y. The
+# portal and the step lead into the dream named Meadow here.
 if [ -n "$servers" ]; then
-  cat >standin/game.json <<'EOF'
+  sed "s/Meadow/$dream/g" >standin/game.json <<'EOF'
 {"transcript": "session",
  "script": [
   {"send": "Welcome to the stand-in game server.\nEND\n"},

@@ -5,8 +5,9 @@
 # (built, never run: this machine's kernel cannot execute 32-bit programs;
 # the DLLs both builds' programs import are checked), and the native build of
 # the portable code under sanitizers with its fuzz targets; then runs the
-# tests, each fuzz target for a bounded time, and the dream benchmark
-# (natively and under Wine).
+# tests, each fuzz target for a bounded time, the dream benchmark (natively
+# and under Wine) and the program benchmark (both programs, each against a
+# bare window of its graphics API, under Wine).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
@@ -117,6 +118,8 @@ mkdir -p "$build/bench/benchrun"
 echo "== dream benchmark (Wine)"
 mkdir -p "$build/x86_64/benchrun"
 (cd "$build/x86_64/benchrun" && "$top/tools/wine-run.sh" ../tools/bench/dream_bench.exe "$build/x86_64/bench-data")
+echo "== program benchmark (Wine)"
+python3 "$top/tools/bench/program_bench.py" "$build/x86_64"
 
 if [ ${#fuzz_failed[@]} -gt 0 ]; then
   echo "fuzz targets with findings: ${fuzz_failed[*]}"

@@ -1,7 +1,11 @@
 // OpenGL textures: 2D, volume and cube textures, each with a copy of its
 // pixels in system memory that a TextureLock hands out and its Unlock
-// uploads; image files decoded by LoadedImage. Mipmaps come only from the
-// driver's automatic generation.
+// uploads; image files decoded by LoadedImage. A mipmapped texture's smaller
+// levels are made here from that copy, at each upload.
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "backend_gl/GLBackend.h"
 #include "foundation/CMemMan.h"
@@ -121,15 +125,14 @@ bool IsUsable(const TextureRecord* record) {
   return record && record->api && record->api->name && IsLiveContext(record->api->generation);
 }
 
-void ApplyWrap(const STex_API_Data& api) {
-  ScopedTextureBinding binding(api.target, api.name);
+// The wrap and filter parameters of the bound texture, from its record.
+void SetWrapParameters(const STex_API_Data& api) {
   glTexParameteri(api.target, GL_TEXTURE_WRAP_S, api.wrapU ? GL_REPEAT : ClampMode());
   glTexParameteri(api.target, GL_TEXTURE_WRAP_T, api.wrapV ? GL_REPEAT : ClampMode());
   if (api.target == GL_TEXTURE_3D_EXT) glTexParameteri(api.target, GL_TEXTURE_WRAP_R, api.wrapW ? GL_REPEAT : ClampMode());
 }
 
-void ApplyFilter(const STex_API_Data& api, bool mipmaps) {
-  ScopedTextureBinding binding(api.target, api.name);
+void SetFilterParameters(const STex_API_Data& api, bool mipmaps) {
   if (api.filter >= kFilterLinear) {
     glTexParameteri(api.target, GL_TEXTURE_MIN_FILTER, mipmaps ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
     glTexParameteri(api.target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -137,6 +140,68 @@ void ApplyFilter(const STex_API_Data& api, bool mipmaps) {
     glTexParameteri(api.target, GL_TEXTURE_MIN_FILTER, mipmaps ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST);
     glTexParameteri(api.target, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   }
+}
+
+void ApplyWrap(const STex_API_Data& api) {
+  ScopedTextureBinding binding(api.target, api.name);
+  SetWrapParameters(api);
+}
+
+void ApplyFilter(const STex_API_Data& api, bool mipmaps) {
+  ScopedTextureBinding binding(api.target, api.name);
+  SetFilterParameters(api, mipmaps);
+}
+
+// The levels of a mipmapped 2D texture below level 0, each the 2 x 2 average
+// of the level above (rounded), made from level 0's texels and uploaded to
+// the bound texture, which then samples them all. The driver's own generation
+// (GL_GENERATE_MIPMAP_SGIS) renders each level from the one above, and a
+// software renderer finishes every such pass before the next: some
+// milliseconds a texture, which held the window still for a second while a
+// map's 200 floor textures were made.
+void UploadMipLevels(GLenum internalFormat, GLenum uploadFormat, int width, int height, int texelBytes,
+                     const unsigned char* level0) {
+  std::vector<unsigned char> above, below;
+  const unsigned char* from = level0;
+  int level = 0;
+  while (width > 1 || height > 1) {
+    const int w = width > 1 ? width / 2 : 1, h = height > 1 ? height / 2 : 1;
+    // Along a side of 1 the two samples are the same texel.
+    const size_t dx = width > 1 ? texelBytes : 0, dy = height > 1 ? static_cast<size_t>(width) * texelBytes : 0;
+    below.resize(static_cast<size_t>(w) * h * texelBytes);
+    unsigned char* to = below.data();
+    for (int y = 0; y < h; ++y) {
+      const unsigned char* row = from + (height > 1 ? 2 * y : 0) * static_cast<size_t>(width) * texelBytes;
+      for (int x = 0; x < w; ++x) {
+        const unsigned char* p = row + (width > 1 ? 2 * x : 0) * static_cast<size_t>(texelBytes);
+        if (texelBytes == 4) {
+          // All four channels at once: two lanes of 16 bits hold channels
+          // 0 and 2, two more channels 1 and 3, each sum of four at most 1020.
+          uint32_t t[4];
+          std::memcpy(&t[0], p, 4);
+          std::memcpy(&t[1], p + dx, 4);
+          std::memcpy(&t[2], p + dy, 4);
+          std::memcpy(&t[3], p + dx + dy, 4);
+          const uint32_t even = (t[0] & 0x00FF00FFu) + (t[1] & 0x00FF00FFu) + (t[2] & 0x00FF00FFu) +
+                                (t[3] & 0x00FF00FFu) + 0x00020002u;
+          const uint32_t odd = (t[0] >> 8 & 0x00FF00FFu) + (t[1] >> 8 & 0x00FF00FFu) + (t[2] >> 8 & 0x00FF00FFu) +
+                               (t[3] >> 8 & 0x00FF00FFu) + 0x00020002u;
+          const uint32_t texel = (even >> 2 & 0x00FF00FFu) | (odd << 6 & 0xFF00FF00u);
+          std::memcpy(to, &texel, 4);
+          to += 4;
+          continue;
+        }
+        for (int b = 0; b < texelBytes; ++b, ++p)
+          *to++ = static_cast<unsigned char>((p[0] + p[dx] + p[dy] + p[dx + dy] + 2) >> 2);
+      }
+    }
+    above.swap(below);
+    from = above.data();
+    glTexImage2D(GL_TEXTURE_2D, ++level, internalFormat, w, h, 0, uploadFormat, GL_UNSIGNED_BYTE, from);
+    width = w;
+    height = h;
+  }
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, level);
 }
 
 bool CheckSetWrapFilter(const TextureRecord* record) {
@@ -202,41 +267,45 @@ bool Texture::Create(int width, int height, TextureType type, int depth, bool mi
     ErrorLog << "glGenTextures failed... so can't make texture.\n";
     return false;
   }
-  const GLenum target = type == kTextureCube ? GL_TEXTURE_CUBE_MAP_ARB : depth == 1 ? GL_TEXTURE_2D : GL_TEXTURE_3D_EXT;
-  const GLenum internalFormat = type == kTextureAlpha ? GL_ALPHA : type == kTextureRGB ? GL_RGB : GL_RGBA;
-  const GLenum uploadFormat = type == kTextureAlpha ? GL_ALPHA : GL_BGRA;
+  // The record's API half: repeat in every direction, linear filter.
+  STex_API_Data* api = new2(STex_API_Data, STex_API_Data());
+  api->name = name;
+  api->target = type == kTextureCube ? GL_TEXTURE_CUBE_MAP_ARB : depth == 1 ? GL_TEXTURE_2D : GL_TEXTURE_3D_EXT;
+  api->internalFormat = type == kTextureAlpha ? GL_ALPHA : type == kTextureRGB ? GL_RGB : GL_RGBA;
+  api->uploadFormat = type == kTextureAlpha ? GL_ALPHA : GL_BGRA;
+  api->generation = GLBackend::ContextGeneration();
+  const GLenum target = api->target;
   {
     ScopedTextureBinding binding(target, name);
-    if (GLCapabilities.generateMipmap) glTexParameteri(target, GL_GENERATE_MIPMAP_SGIS, mipmaps ? GL_TRUE : GL_FALSE);
+    // The smaller levels are this backend's, not the driver's, and come with
+    // the first upload (UploadMipLevels); until then level 0 is the texture's
+    // only level, so it is complete whatever its filter. (The maximum level
+    // is OpenGL 1.2's, which every driver with GL_SGIS_generate_mipmap has;
+    // without that extension no texture is mipmapped.)
+    if (GLCapabilities.generateMipmap) glTexParameteri(target, GL_GENERATE_MIPMAP_SGIS, GL_FALSE);
     if (target == GL_TEXTURE_2D) {
-      glTexImage2D(target, 0, internalFormat, width, height, 0, uploadFormat, GL_UNSIGNED_BYTE, nullptr);
+      glTexImage2D(target, 0, api->internalFormat, width, height, 0, api->uploadFormat, GL_UNSIGNED_BYTE, nullptr);
+      if (mipmaps) glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, 0);
     } else if (target == GL_TEXTURE_3D_EXT) {
       if (glTexImage3DEXT)
-        glTexImage3DEXT(target, 0, internalFormat, width, height, depth, 0, uploadFormat, GL_UNSIGNED_BYTE, nullptr);
+        glTexImage3DEXT(target, 0, api->internalFormat, width, height, depth, 0, api->uploadFormat, GL_UNSIGNED_BYTE,
+                        nullptr);
     } else {
       for (int face = 0; face < 6; ++face)
         glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X_ARB + face, 0, GL_RGBA, width, height, 0, GL_BGRA,
                      GL_UNSIGNED_BYTE, nullptr);
     }
-    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(target, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(target, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    if (target == GL_TEXTURE_3D_EXT) glTexParameteri(target, GL_TEXTURE_WRAP_R, GL_REPEAT);
+    // Under this binding, rather than through SetWrap and SetFilter, which
+    // would each bind the texture again: a map makes hundreds at a time.
+    SetFilterParameters(*api, mipmaps);
+    SetWrapParameters(*api);
   }
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   CheckGLErrors("GL tex creation stuff:\n", false);
 
   TextureRecord* r = NewRecord(type, width, height, depth, mipmaps);
-  r->api = new2(STex_API_Data, STex_API_Data());
-  r->api->name = name;
-  r->api->target = target;
-  r->api->internalFormat = internalFormat;
-  r->api->uploadFormat = uploadFormat;
-  r->api->generation = GLBackend::ContextGeneration();
+  r->api = api;
   r->api->pixels = new2_array(unsigned int, CopyWords(width, height, depth, type));
-  SetWrap(true, true, true);
-  SetFilter(kFilterLinear);
   return true;
 }
 
@@ -380,6 +449,9 @@ void TextureLock::Unlock() {
       } else {
         glTexImage2D(GL_TEXTURE_2D, 0, api.internalFormat, width, height, 0, api.uploadFormat, GL_UNSIGNED_BYTE,
                      api.pixels);
+        if (r->mipmaps)
+          UploadMipLevels(api.internalFormat, api.uploadFormat, width, height, TexelBytes(r->type),
+                          reinterpret_cast<const unsigned char*>(api.pixels));
       }
     }
     if (apiLock_->reportUploadErrors) CheckGLErrors("Texture unlock, update:\n", true);

@@ -20,5 +20,7 @@ std::string SystemMessageForLastError();
 typedef std::string (*LastErrorMessageCall)();
 void SetLastErrorMessageSeam(LastErrorMessageCall call);
 
-// Whether the symbol handler started (and has not been cleaned up).
+// Whether call-stack texts can be had: the symbol handler starts with the
+// first call of this or CallStackText after its construction (not before the
+// entry point, which it would hold up), and is ready until its clean-up.
 bool IsSymbolHandlerReady();

@@ -16,34 +16,50 @@ namespace {
 
 std::mutex s_dbghelpLock;
 
+// dbghelp starts with the first call-stack text, not with the program: its
+// start walks every module of the process and, under Wine, the loader's own
+// libraries, which took seconds before the window could appear, for stacks
+// that a run without errors never writes. Then symbols are read only for the
+// modules a stack passes through: read for all (every Wine DLL carries its
+// debug information) they cost hundreds of megabytes and many seconds.
 class SymbolHandler {
  public:
-  SymbolHandler() : process_(GetCurrentProcess()), ready_(false) {
+  // The zero state is the one before construction and after the clean-up:
+  // stacks taken then stay empty and start nothing.
+  enum State { kGone = 0, kNotStarted, kReady, kFailed };
+
+  SymbolHandler() : process_(GetCurrentProcess()), state_(kNotStarted) {}
+  ~SymbolHandler() {
     std::lock_guard<std::mutex> hold(s_dbghelpLock);
+    if (state_ == kReady) SymCleanup(process_);
+    // The leak report runs after this, and must then get empty stacks
+    // rather than walk with a handler that is gone.
+    state_ = kGone;
+  }
+  HANDLE process() const { return process_; }
+  // Starts dbghelp on first use; the caller holds s_dbghelpLock.
+  bool Ready() {
+    if (state_ == kNotStarted) Start();
+    return state_ == kReady;
+  }
+
+ private:
+  void Start() {
     // Line numbers are what make a stack useful; Wine's dbghelp, unlike
     // Windows', loads them only when asked.
+    const DWORD wanted = SYMOPT_UNDNAME | SYMOPT_LOAD_LINES | SYMOPT_DEFERRED_LOADS;
     DWORD options = SymGetOptions();
-    if ((options & (SYMOPT_UNDNAME | SYMOPT_LOAD_LINES)) != (SYMOPT_UNDNAME | SYMOPT_LOAD_LINES))
-      SymSetOptions(options | SYMOPT_UNDNAME | SYMOPT_LOAD_LINES);
+    if ((options & wanted) != wanted) SymSetOptions(options | wanted);
     if (SymInitialize(process_, nullptr, TRUE)) {
-      ready_ = true;
+      state_ = kReady;
     } else {
+      state_ = kFailed;
       ErrorLog.Write("Failed to initialize symbol information  Stack/symbol trace will be unavailable.\n");
     }
   }
-  ~SymbolHandler() {
-    std::lock_guard<std::mutex> hold(s_dbghelpLock);
-    if (ready_) SymCleanup(process_);
-    // The leak report runs after this, and must then get empty stacks
-    // rather than walk with a handler that is gone.
-    ready_ = false;
-  }
-  HANDLE process() const { return process_; }
-  bool ready() const { return ready_; }
 
- private:
   HANDLE process_;
-  bool ready_;
+  State state_;
 };
 
 }  // namespace
@@ -53,7 +69,7 @@ static SymbolHandler g_symbolHandler QV_STARTUP(kRowSymbolHandler);
 
 bool IsSymbolHandlerReady() {
   std::lock_guard<std::mutex> hold(s_dbghelpLock);
-  return g_symbolHandler.ready();
+  return g_symbolHandler.Ready();
 }
 
 std::string SystemMessageForLastError() {
@@ -115,7 +131,7 @@ __attribute__((noinline)) std::string CallStackText() {
   // Ready is read under the lock that its clean-up at exit holds: a worker
   // still walking then cannot meet a handler that is halfway gone.
   std::lock_guard<std::mutex> hold(s_dbghelpLock);
-  if (!g_symbolHandler.ready()) return out;
+  if (!g_symbolHandler.Ready()) return out;
 
   CONTEXT context = {};
   context.ContextFlags = CONTEXT_FULL;

@@ -11,6 +11,7 @@
 #include "VantFileGetter.h"
 #include "VantRenderer.h"
 #include "foundation/CMemMan.h"
+#include "foundation/CProfiler.h"
 #include "foundation/Input.h"
 #include "foundation/LogFile.h"
 #include "foundation/Utility.h"
@@ -82,7 +83,15 @@ int MovementOf(unsigned char c) {
   }
 }
 
+bool HasDreamTransfer() {
+  for (const Transfer& transfer : GetTransferList())
+    if (transfer.kind == 0) return true;
+  return false;
+}
+
 }  // namespace
+
+const char kDreamFrameBlock[] = "Frame while a dream downloads and loads";
 
 CMain::CMain() {
   SetNetClient(&connection_);
@@ -156,6 +165,14 @@ void CMain::Update(float seconds) {
   TakeMouse();
   UpdateDreamTransfers();
   UpdateRenderer(seconds);
+}
+
+// The frame that extracts and loads the dream ends the transfer in its
+// update; it is still counted, at the start of the frame after it.
+void CMain::PreFrame() {
+  if (timingDreamFrame_) g_profiler.ProfileStop(kDreamFrameBlock, __FILE__);
+  timingDreamFrame_ = HasDreamTransfer();
+  if (timingDreamFrame_) g_profiler.ProfileStart(kDreamFrameBlock, __FILE__);
 }
 
 void CMain::TakeTypedChar(unsigned char c, bool control) {

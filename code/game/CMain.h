@@ -14,6 +14,11 @@ namespace G {
 class TextWindow;
 }
 
+// The profiler block of which every frame (from one frame's start to the
+// next) is a sample while a dream transfer is in the list: its longest sample
+// in "_profile.txt" is the longest the window stood still for a dream.
+extern const char kDreamFrameBlock[];
+
 class CMain : public Scene {
  public:
   CMain();
@@ -23,6 +28,9 @@ class CMain : public Scene {
 
   void Update(float seconds) override;
   void Draw() override;
+  // Times the frames of a dream's download, extraction and load (see
+  // kDreamFrameBlock).
+  void PreFrame() override;
   std::string GetName() override { return "CMain"; }
 
   const std::string& InputLine() const { return inputLine_; }
@@ -53,4 +61,5 @@ class CMain : public Scene {
   G::Texture track_;
   G::Texture thumb_;
   bool dragging_ = false;
+  bool timingDreamFrame_ = false;
 };

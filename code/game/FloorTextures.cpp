@@ -10,6 +10,8 @@ bool GenerateFloorTextures(const ShapeSet& set, std::vector<G::Texture>& out) {
   ProfileScope profile("Generate floor textures from .fsh");
   out.clear();
   std::vector<uint32_t> texels(kFloorTextureSize * kFloorTextureSize);
+  // A set's images are mostly of one size: each size is placed once.
+  FloorSampling sampling;
   for (const FshImage& image : set) {
     G::Texture texture;
     if (!texture.Create(kFloorTextureSize, kFloorTextureSize, G::kTextureRGBA, 1, true)) {
@@ -25,7 +27,9 @@ bool GenerateFloorTextures(const ShapeSet& set, std::vector<G::Texture>& out) {
       lock.Unlock();
       return false;
     }
-    ShapeToFloorTexels(image, Palette, texels.data());
+    if (sampling.width != image.width || sampling.height != image.height)
+      PrepareFloorSampling(image.width, image.height, sampling);
+    ShapeToFloorTexels(image, Palette, sampling, texels.data());
     WriteFloorTexels(texels.data(), bits, pitch, bitsPerPixel);
     out.push_back(texture);
     lock.Unlock();

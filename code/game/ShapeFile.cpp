@@ -181,13 +181,13 @@ Vec2 FloorTexelToShape(float s, float t) {
   return Vec2{k * r.x + 0.5f, k * r.y + 0.5f};
 }
 
-void ShapeToFloorTexels(const FshImage& image, const PaletteColor* palette,
-                        uint32_t texels[kFloorTextureSize * kFloorTextureSize]) {
-  const int w = image.width, h = image.height;
-  if (w <= 0 || h <= 0 || image.pixels.size() < size_t(w) * size_t(h)) {
-    for (int i = 0; i < kFloorTextureSize * kFloorTextureSize; ++i) texels[i] = 0xFF000000u;
-    return;
-  }
+void PrepareFloorSampling(int width, int height, FloorSampling& sampling) {
+  sampling.width = width;
+  sampling.height = height;
+  sampling.texels.clear();
+  const int w = width, h = height;
+  if (w <= 0 || h <= 0) return;
+  sampling.texels.resize(kFloorTextureSize * kFloorTextureSize);
   const float step = 1.0f / kFloorTextureSize;
   for (int y = 0; y < kFloorTextureSize; ++y) {
     for (int x = 0; x < kFloorTextureSize; ++x) {
@@ -206,28 +206,60 @@ void ShapeToFloorTexels(const FshImage& image, const PaletteColor* palette,
       if (r < 0) r = 0;
       const int c1 = c + 1 < w ? c + 1 : c, r1 = r + 1 < h ? r + 1 : r;
 
-      const int columns[4] = {c, c1, c, c1};
-      const int rows[4] = {r, r, r1, r1};
-      const float weights[4] = {wc * wr, (1.0f - wc) * wr, wc * (1.0f - wr), (1.0f - wc) * (1.0f - wr)};
-      float red = 0.0f, green = 0.0f, blue = 0.0f, total = 0.0f;
-      for (int i = 0; i < 4; ++i) {
-        const unsigned char index = image.Pixel(columns[i], rows[i]);
-        if (index == image.keyColor) continue;
-        red += palette[index].r * weights[i];
-        green += palette[index].g * weights[i];
-        blue += palette[index].b * weights[i];
-        total += weights[i];
-      }
-      uint32_t texel = 0xFF000000u;
-      if (total > 0.0f) {
-        auto channel = [total](float sum) {
-          int value = static_cast<int>(sum / total);
-          return static_cast<uint32_t>(value < 0 ? 0 : value > 255 ? 255 : value);
-        };
-        texel |= channel(red) << 16 | channel(green) << 8 | channel(blue);
-      }
-      texels[y * kFloorTextureSize + x] = texel;
+      FloorSampling::Texel& texel = sampling.texels[y * kFloorTextureSize + x];
+      texel.pixel[0] = uint32_t(r) * uint32_t(w) + uint32_t(c);
+      texel.pixel[1] = uint32_t(r) * uint32_t(w) + uint32_t(c1);
+      texel.pixel[2] = uint32_t(r1) * uint32_t(w) + uint32_t(c);
+      texel.pixel[3] = uint32_t(r1) * uint32_t(w) + uint32_t(c1);
+      texel.weight[0] = wc * wr;
+      texel.weight[1] = (1.0f - wc) * wr;
+      texel.weight[2] = wc * (1.0f - wr);
+      texel.weight[3] = (1.0f - wc) * (1.0f - wr);
     }
+  }
+}
+
+void ShapeToFloorTexels(const FshImage& image, const PaletteColor* palette,
+                        uint32_t texels[kFloorTextureSize * kFloorTextureSize]) {
+  FloorSampling sampling;
+  PrepareFloorSampling(image.width, image.height, sampling);
+  ShapeToFloorTexels(image, palette, sampling, texels);
+}
+
+// The resampling's cost is in placing each texel on the image (a rotation, two
+// floors and two remainders), which the sampling does once per image size.
+void ShapeToFloorTexels(const FshImage& image, const PaletteColor* palette, const FloorSampling& sampling,
+                        uint32_t texels[kFloorTextureSize * kFloorTextureSize]) {
+  const int w = image.width, h = image.height;
+  if (w <= 0 || h <= 0 || image.pixels.size() < size_t(w) * size_t(h)) {
+    for (int i = 0; i < kFloorTextureSize * kFloorTextureSize; ++i) texels[i] = 0xFF000000u;
+    return;
+  }
+  if (sampling.width != w || sampling.height != h || sampling.texels.empty()) {
+    ShapeToFloorTexels(image, palette, texels);
+    return;
+  }
+  const unsigned char* pixels = image.pixels.data();
+  for (int i = 0; i < kFloorTextureSize * kFloorTextureSize; ++i) {
+    const FloorSampling::Texel& sample = sampling.texels[i];
+    float red = 0.0f, green = 0.0f, blue = 0.0f, total = 0.0f;
+    for (int k = 0; k < 4; ++k) {
+      const unsigned char index = pixels[sample.pixel[k]];
+      if (index == image.keyColor) continue;
+      red += palette[index].r * sample.weight[k];
+      green += palette[index].g * sample.weight[k];
+      blue += palette[index].b * sample.weight[k];
+      total += sample.weight[k];
+    }
+    uint32_t texel = 0xFF000000u;
+    if (total > 0.0f) {
+      auto channel = [total](float sum) {
+        int value = static_cast<int>(sum / total);
+        return static_cast<uint32_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+      };
+      texel |= channel(red) << 16 | channel(green) << 8 | channel(blue);
+    }
+    texels[i] = texel;
   }
 }
 

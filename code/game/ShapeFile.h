@@ -43,9 +43,28 @@ Vec2 FloorTexelToShape(float s, float t);
 
 constexpr int kFloorTextureSize = 64;
 
+// Where each texel of a floor texture samples an image of one size: the four
+// pixels it blends (as offsets into the image's pixels) and their weights.
+// The same for every image of that size, so the images of a set share it.
+struct FloorSampling {
+  struct Texel {
+    uint32_t pixel[4];
+    float weight[4];
+  };
+  int width = 0;
+  int height = 0;
+  std::vector<Texel> texels;  // 64 x 64, row by row; empty for an image without pixels
+};
+// The sampling of images of width x height.
+void PrepareFloorSampling(int width, int height, FloorSampling& sampling);
+
 // The 64 x 64 texels of an image's floor texture as 0xFFRRGGBB, row by row,
 // coloured through the palette; key-colour pixels add nothing.
 void ShapeToFloorTexels(const FshImage& image, const PaletteColor* palette,
+                        uint32_t texels[kFloorTextureSize * kFloorTextureSize]);
+// The same with a sampling prepared for the image's size (else the texels
+// are made with one of their own).
+void ShapeToFloorTexels(const FshImage& image, const PaletteColor* palette, const FloorSampling& sampling,
                         uint32_t texels[kFloorTextureSize * kFloorTextureSize]);
 // Writes such texels into locked texture memory: 32 bits per pixel as they
 // are, any other size as 16-bit 0xFRGB.

@@ -169,6 +169,60 @@ TEST_F(TextureTest, GeneratedMipmapsAverageMinifiedTextures) {
   EXPECT_TRUE(grey >= 0x707070u && grey <= 0x909090u) << std::hex << grey;
 }
 
+// Level `level` of the texture bound on stage 0, as 0xAARRGGBB words.
+std::vector<unsigned> LevelTexels(int level, int count) {
+  std::vector<unsigned> texels(count);
+  glGetTexImage(GL_TEXTURE_2D, level, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
+  return texels;
+}
+
+GLint BoundParameter(GLenum parameter) {
+  GLint value = -1;
+  glGetTexParameteriv(GL_TEXTURE_2D, parameter, &value);
+  return value;
+}
+
+TEST_F(TextureTest, EachUploadMakesTheSmallerLevelsAsRoundedAveragesWithoutTheDriver) {
+  G::Texture texture;
+  ASSERT_TRUE(texture.Create(4, 2, G::kTextureRGBA, 1, true));
+  texture.Set(0);
+  // The driver renders nothing; before the first upload level 0 is the only
+  // level, so the texture is complete.
+  EXPECT_EQ(BoundParameter(GL_GENERATE_MIPMAP_SGIS), GL_FALSE);
+  EXPECT_EQ(BoundParameter(GL_TEXTURE_MAX_LEVEL), 0);
+
+  // Sums of 2 x 2 texels, rounded: red 1+0+3+4 gives 2, green 0+0+2+0 gives
+  // 1 (a half, up), alpha 0+0+0+2 gives 1, blue 1+0+0+0 gives 0.
+  Fill(texture, {0xFF010000u, 0xFF000000u, 0x00FF0101u, 0x00000000u,   // row 0
+                 0xFF030200u, 0xFF040000u, 0x00000001u, 0x02FF0001u});  // row 1
+  texture.Set(0);
+  EXPECT_EQ(BoundParameter(GL_TEXTURE_MAX_LEVEL), 2);
+  EXPECT_EQ(LevelTexels(1, 2), (std::vector<unsigned>{0xFF020100u, 0x01800001u}));
+  // A side of 1: its two samples are the same texel.
+  EXPECT_EQ(LevelTexels(2, 1), (std::vector<unsigned>{0x80410101u}));
+
+  // Written again, the levels follow.
+  Fill(texture, std::vector<unsigned>(8, 0xFF204060u));
+  texture.Set(0);
+  EXPECT_EQ(LevelTexels(1, 2), (std::vector<unsigned>(2, 0xFF204060u)));
+  EXPECT_EQ(LevelTexels(2, 1), (std::vector<unsigned>(1, 0xFF204060u)));
+
+  // Single-channel texels likewise: 1+2+3+5 = 11 gives 3.
+  G::Texture alpha;
+  ASSERT_TRUE(alpha.Create(2, 2, G::kTextureAlpha, 1, true));
+  {
+    G::TextureLock lock(&alpha, false, true);
+    void* bits = nullptr;
+    ASSERT_TRUE(lock.GetInfo(&bits, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    const unsigned char texels[4] = {1, 2, 3, 5};
+    std::memcpy(bits, texels, 4);
+  }
+  alpha.Set(0);
+  unsigned char level1 = 0;
+  glGetTexImage(GL_TEXTURE_2D, 1, GL_ALPHA, GL_UNSIGNED_BYTE, &level1);
+  EXPECT_EQ(level1, 3);
+}
+
 TEST_F(TextureTest, CubeTexturesUploadTheFacesHandedOut) {
   G::Texture cube;
   ASSERT_TRUE(cube.Create(4, 4, G::kTextureCube, 1, true));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <dbghelp.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -104,6 +105,39 @@ TEST(CallStack, TextTakenAfterTheHandlersCleanUpIsEmpty) {
   EXPECT_EQ(lines[0].rfind("during: ready 1 lines ", 0), 0u) << lines[0];
   EXPECT_NE(lines[0], "during: ready 1 lines 0");
   EXPECT_EQ(lines[1], "after: ready 0 []");
+}
+
+// ---- The handler's start ------------------------------------------------------
+
+// In a child run that names a file in QV_STACK_START: what dbghelp knows of
+// this program before the first call-stack text and after it, and whether
+// the symbols of a module that the stack did not pass through were read.
+TEST(CallStackChild, DISABLED_NotesWhatTheFirstStackStarts) {
+  const char* path = std::getenv("QV_STACK_START");
+  ASSERT_NE(path, nullptr);
+  const HANDLE process = GetCurrentProcess();
+  const DWORD64 own = reinterpret_cast<DWORD64>(&Recurse);
+  const bool knownBefore = SymGetModuleBase64(process, own) != 0;
+  const size_t lines = Lines(CallStackText()).size();
+  const bool knownAfter = SymGetModuleBase64(process, own) != 0;
+  IMAGEHLP_MODULE64 module = {};
+  module.SizeOfStruct = sizeof module;
+  const HMODULE aside = GetModuleHandleA("ws2_32.dll");
+  std::string symbols = "unknown";
+  if (aside && SymGetModuleInfo64(process, reinterpret_cast<DWORD64>(aside), &module))
+    symbols = module.SymType == SymDeferred ? "deferred" : "read";
+  WriteFileText(path, "before " + std::to_string(knownBefore) + ", after " + std::to_string(knownAfter) +
+                          ", stack " + (lines > 0 ? "taken" : "empty") + ", ws2_32 symbols " + symbols + "\n");
+}
+
+TEST(CallStack, TheHandlerStartsWithTheFirstStackAndReadsOnlyTheModulesItPasses) {
+  const std::string file = "_stack_start.txt";
+  std::remove(file.c_str());
+  SetEnvironmentVariableA("QV_STACK_START", file.c_str());
+  int exitCode = RunThisProgramInChild("CallStackChild.DISABLED_NotesWhatTheFirstStackStarts");
+  SetEnvironmentVariableA("QV_STACK_START", nullptr);
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_EQ(ReadFileText(file), "before 0, after 1, stack taken, ws2_32 symbols deferred\n");
 }
 
 }  // namespace

@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 
 #include "NullBackend.h"
 #include "SceneTestSupport.h"
 #include "TestSupport.h"
 #include "foundation/CMemMan.h"
+#include "foundation/CProfiler.h"
 #include "foundation/Input.h"
 #include "foundation/SceneManager.h"
 #include "game/CChooseINI.h"
@@ -591,6 +595,63 @@ TEST_F(InGame, DrawsTheWorldThenThePanelTextsTransfersChatAndScrollbar) {
     EXPECT_EQ(transfers[i + 1].x, expected[i].x);
     EXPECT_EQ(transfers[i + 1].y, expected[i].y);
   }
+}
+
+// The figures of one block in a report of the program's profiler.
+struct ProfileFigures {
+  long long samples = 0;
+  std::string longest, total = "0";
+};
+
+ProfileFigures ReadProfileBlock(const std::string& name) {
+  FILE* file = std::fopen("_frames_profile.txt", "wt");
+  g_profiler.WriteReport(file, 1.0);
+  std::fclose(file);
+  const std::string text = ReadFileText("_frames_profile.txt");
+  ProfileFigures figures;
+  const size_t at = text.find(name + " - ");
+  if (at == std::string::npos) return figures;
+  auto value = [&](const std::string& key) {
+    const size_t from = text.find(key, at) + key.size();
+    return text.substr(from, text.find('\n', from) - from);
+  };
+  figures.samples = std::stoll(value(" Samples taken: "));
+  figures.longest = value(" Max time: ");
+  figures.total = value(" Total time: ");
+  return figures;
+}
+
+std::atomic<long long> s_profileNow;
+
+TEST_F(InGame, EveryFrameOfADreamTransferIsTimedUpToTheOneInWhichItEnds) {
+  ASSERT_TRUE(g_profiler.IsEnabled());
+  // Samples longer than any real frame, so the longest is one of these.
+  SetProfilerClock([] { return s_profileNow.load(); }, [] { return 10000000LL; });
+  s_profileNow = 1;
+  CMain scene;
+  const ProfileFigures before = ReadProfileBlock(kDreamFrameBlock);
+  auto frameOf = [&](long long seconds) {
+    scene.PreFrame();
+    s_profileNow += seconds * 10000000LL;
+  };
+  frameOf(500);  // no transfer: not timed
+  frameOf(500);
+  BeginTransfer("Picture", 1, "qvrx_tmp\\Picture");  // a portrait: not timed
+  frameOf(500);
+  frameOf(500);
+  BeginTransfer("Meadow", 0, "qvrx_tmp\\Meadow");
+  frameOf(1000);
+  frameOf(3000);  // the frame whose update loads the dream and ends its transfer
+  EndTransfer(GetTransferList().front());
+  frameOf(700);   // the frame after it: no longer timed
+  frameOf(700);
+  SetProfilerClock(nullptr, nullptr);
+
+  const ProfileFigures after = ReadProfileBlock(kDreamFrameBlock);
+  EXPECT_EQ(after.samples - before.samples, 2);
+  EXPECT_EQ(after.longest, "3000000 ms");
+  EXPECT_NEAR(std::stod(after.total) - std::stod(before.total), 4000.0, 1e-6);
+  EXPECT_EQ(std::string(kDreamFrameBlock), "Frame while a dream downloads and loads");
 }
 
 TEST_F(InGame, DestructionEndsTheChatAndEveryTransferBeforeTheRendererAndTheConnectionGo) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "FormatTestSupport.h"
 #include "TestSupport.h"
@@ -383,6 +385,70 @@ TEST_F(FloorTexelsTest, ThinImagesStayWithinTheirPixels) {
     ShapeToFloorTexels(image, g_palette, texels_);
     uint32_t expected = size[0] && size[1] ? 0xFF00FF00u : 0xFF000000u;
     for (uint32_t t : texels_) ASSERT_TRUE(SameColour(t, expected)) << size[0] << "x" << size[1] << std::hex << t;
+  }
+}
+
+// The resampling's steps, one texel at a time, as the texture's texels must
+// come out: placed on the image, its four pixels blended by weight, the key
+// colour left out, each channel divided by the weight and truncated.
+uint32_t TexelBySteps(const FshImage& image, const PaletteColor* palette, int x, int y) {
+  const int w = image.width, h = image.height;
+  const Vec2 uv = FloorTexelToShape(x * (1.0f / 64), y * (1.0f / 64));
+  const float fx = uv.x * w - 0.5f, fy = uv.y * h - 0.5f;
+  int c = static_cast<int>(std::floor(fx)), r = static_cast<int>(std::floor(fy));
+  float wc = 1.0f - std::fmod(fx, 1.0f), wr = 1.0f - std::fmod(fy, 1.0f);
+  if (c < 0) c = 0, wc = 0.0f;
+  if (c > w - 2) c = w - 2, wc = 1.0f;
+  if (r < 0) r = 0, wr = 0.0f;
+  if (r > h - 2) r = h - 2, wr = 1.0f;
+  const int pixels[4][2] = {{c, r}, {c + 1, r}, {c, r + 1}, {c + 1, r + 1}};
+  const float weights[4] = {wc * wr, (1.0f - wc) * wr, wc * (1.0f - wr), (1.0f - wc) * (1.0f - wr)};
+  float sums[3] = {}, total = 0.0f;
+  for (int i = 0; i < 4; ++i) {
+    const unsigned char index = image.Pixel(pixels[i][0], pixels[i][1]);
+    if (index == image.keyColor) continue;
+    sums[0] += palette[index].r * weights[i];
+    sums[1] += palette[index].g * weights[i];
+    sums[2] += palette[index].b * weights[i];
+    total += weights[i];
+  }
+  if (total <= 0.0f) return 0xFF000000u;
+  return 0xFF000000u | uint32_t(sums[0] / total) << 16 | uint32_t(sums[1] / total) << 8 | uint32_t(sums[2] / total);
+}
+
+TEST_F(FloorTexelsTest, ImagesOfASizeShareTheirPlacingAndGetTheStepsTexelsExactly) {
+  PaletteColor palette[256];
+  for (int i = 0; i < 256; ++i)
+    palette[i] = PaletteColor{0, static_cast<unsigned char>(i * 37), static_cast<unsigned char>(i * 91 + 5),
+                              static_cast<unsigned char>(255 - i * 13)};
+  // Three images of the floor tiles' size, and others of their own sizes.
+  std::vector<FshImage> images;
+  unsigned seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) % 11; };
+  for (const auto& size : {std::make_pair(48, 24), std::make_pair(48, 24), std::make_pair(48, 24),
+                           std::make_pair(7, 3), std::make_pair(2, 2), std::make_pair(64, 40)}) {
+    FshImage image;
+    image.width = size.first;
+    image.height = size.second;
+    image.keyColor = 3;
+    for (int i = 0; i < size.first * size.second; ++i) image.pixels.push_back(static_cast<unsigned char>(next()));
+    images.push_back(image);
+  }
+  FloorSampling tiles;
+  PrepareFloorSampling(48, 24, tiles);
+  for (size_t n = 0; n < images.size(); ++n) {
+    const FshImage& image = images[n];
+    // The tiles' sampling for every image: one of another size gets its own.
+    ShapeToFloorTexels(image, palette, tiles, texels_);
+    uint32_t alone[64 * 64];
+    ShapeToFloorTexels(image, palette, alone);
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        const uint32_t expected = TexelBySteps(image, palette, x, y);
+        ASSERT_EQ(texels_[y * 64 + x], expected) << "image " << n << " texel " << x << "," << y;
+        ASSERT_EQ(alone[y * 64 + x], expected) << "image " << n << " texel " << x << "," << y;
+      }
+    }
   }
 }
 
