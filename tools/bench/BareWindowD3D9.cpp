@@ -1,6 +1,10 @@
 // The program benchmark's bare Direct3D 9 window: a device on an 800 x 600
 // window (created as the Direct3D 9 program creates its own), cleared to one
-// colour and presented, frame after frame, until the window is closed.
+// colour, one triangle drawn and presented, frame after frame, until the
+// window is closed. The triangle is the least a program that shows anything
+// draws: it brings in the driver's drawing machinery (under Wine, its shader
+// compiler and the ring that streams vertices to it), which a window that
+// only clears never touches.
 #include <d3d9.h>
 
 #include "BareWindow.h"
@@ -30,7 +34,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   const int code = bare::RunFrames([device] {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(51, 77, 128), 1.0f, 0);
-    if (SUCCEEDED(device->BeginScene())) device->EndScene();
+    if (SUCCEEDED(device->BeginScene())) {
+      struct Vertex {
+        float x, y, z, rhw;
+        DWORD colour;
+      };
+      const Vertex triangle[3] = {{400, 150, 0.5f, 1, 0xFFFF8000},
+                                  {600, 450, 0.5f, 1, 0xFFFF8000},
+                                  {200, 450, 0.5f, 1, 0xFFFF8000}};
+      device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+      device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex));
+      device->EndScene();
+    }
     device->Present(nullptr, nullptr, nullptr, nullptr);
   });
 

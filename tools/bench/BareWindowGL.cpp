@@ -1,6 +1,9 @@
 // The program benchmark's bare OpenGL window: a WGL context on an 800 x 600
 // window (the pixel format the OpenGL program asks for), cleared to one
-// colour and presented, frame after frame, until the window is closed.
+// colour, one triangle drawn and presented, frame after frame, until the
+// window is closed. The triangle is the least a program that shows anything
+// draws: it brings in the driver's drawing machinery (its shader compiler
+// and vertex streaming), which a window that only clears never touches.
 #include <GL/gl.h>
 
 #include "BareWindow.h"
@@ -26,6 +29,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const int code = bare::RunFrames([dc] {
     glClearColor(0.2f, 0.3f, 0.5f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glBegin(GL_TRIANGLES);
+    glColor3f(1.0f, 0.5f, 0.0f);
+    glVertex2f(0.0f, 0.5f);
+    glVertex2f(0.5f, -0.5f);
+    glVertex2f(-0.5f, -0.5f);
+    glEnd();
     SwapBuffers(dc);
   });
 
