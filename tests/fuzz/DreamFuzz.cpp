@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "FuzzSupport.h"
-#include "game/DreamArchive.h"
+#include "game/formats/DreamArchive.h"
 
 namespace fs = std::filesystem;
 

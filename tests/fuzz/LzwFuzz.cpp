@@ -1,6 +1,6 @@
 // Fuzz target: the LZW decoder on arbitrary streams.
 #include "FuzzSupport.h"
-#include "game/LzwDecode.h"
+#include "game/formats/LzwDecode.h"
 
 #include <vector>
 

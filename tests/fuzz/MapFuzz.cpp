@@ -1,6 +1,6 @@
 // Fuzz target: the ".map" loader, and the grid it leaves.
 #include "FuzzSupport.h"
-#include "game/MapGrid.h"
+#include "game/formats/MapGrid.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::BeginInput();

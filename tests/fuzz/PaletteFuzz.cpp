@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "FuzzSupport.h"
-#include "game/ColorTables.h"
+#include "game/formats/ColorTables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::BeginInput();

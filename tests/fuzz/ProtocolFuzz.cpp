@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "game/FileNames.h"
-#include "game/FileServerProtocol.h"
-#include "game/GameProtocol.h"
-#include "game/MapGrid.h"
-#include "game/VantDataManager.h"
+#include "game/formats/FileNames.h"
+#include "game/formats/MapGrid.h"
+#include "game/service/FileServerProtocol.h"
+#include "game/service/GameProtocol.h"
+#include "game/service/VantDataManager.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Fuzz target: ".fsh" loading and the floor-texel resampling of what loads.
 #include "FuzzSupport.h"
-#include "game/ShapeFile.h"
+#include "game/formats/ShapeFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::BeginInput();

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "FuzzSupport.h"
-#include "game/ShapeFile.h"
+#include "game/formats/ShapeFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::BeginInput();

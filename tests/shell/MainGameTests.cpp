@@ -9,17 +9,17 @@
 #include <vector>
 
 #include "FirstScene.h"
-#include "NullBackend.h"
-#include "StartupTrace.h"
-#include "TestSupport.h"
 #include "foundation/Input.h"
-#include "foundation/MainGame.h"
-#include "foundation/SceneManager.h"
 #include "foundation/Utility.h"
 #include "foundation/WindowSize.h"
 #include "graphics/Device.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/Text.h"
+#include "NullBackend.h"
+#include "shell/MainGame.h"
+#include "shell/SceneManager.h"
+#include "StartupTrace.h"
+#include "TestSupport.h"
 
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -355,7 +355,7 @@ TEST_F(MainGameTest, FirstSceneIsATrackedObjectOfTheEntryPoint) {
   };
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(record.typeName, "FIRST_SCENE");
-  EXPECT_EQ(record.file, "code/foundation/MainGame.cpp");
+  EXPECT_EQ(record.file, "code/shell/MainGame.cpp");
 }
 
 TEST_F(MainGameTest, SetupRecordIsFilledForAWindowAtTheFirstResolution) {

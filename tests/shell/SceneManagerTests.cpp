@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "NullBackend.h"
-#include "TestScenes.h"
-#include "TestSupport.h"
 #include "foundation/CMemMan.h"
 #include "foundation/Input.h"
-#include "foundation/SceneManager.h"
 #include "graphics/Device.h"
 #include "graphics/DeviceCallbacks.h"
 #include "graphics/Font.h"
 #include "graphics/RenderState.h"
 #include "graphics/Text.h"
+#include "NullBackend.h"
+#include "shell/SceneManager.h"
+#include "TestScenes.h"
+#include "TestSupport.h"
 
 namespace {
 

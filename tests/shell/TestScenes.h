@@ -6,7 +6,7 @@
 #include <string>
 
 #include "NullBackendState.h"
-#include "foundation/Scene.h"
+#include "shell/Scene.h"
 
 class RecordingScene : public Scene {
  public:

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "game/DreamArchive.h"
-#include "game/LzwDecode.h"
+#include "game/formats/DreamArchive.h"
+#include "game/formats/LzwDecode.h"
 
 namespace {
 
