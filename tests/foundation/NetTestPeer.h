@@ -113,17 +113,24 @@ class TestPeer {
   SOCKET socket_;
 };
 
+// Binds the socket to 127.0.0.1 on a port the system chooses and listens
+// with the backlog; returns the address it listens on.
+inline sockaddr_in ListenOnLoopback(SOCKET socket, int backlog) {
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  listen(socket, backlog);
+  int length = sizeof address;
+  getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+  return address;
+}
+
 // A listening socket on 127.0.0.1 and a port the system chose.
 class TestListener {
  public:
   TestListener() : socket_(socket(AF_INET, SOCK_STREAM, 0)), port_(0) {
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(socket_, 16);
-    int length = sizeof address;
-    getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+    sockaddr_in address = ListenOnLoopback(socket_, 16);
     port_ = ntohs(address.sin_port);
   }
   ~TestListener() { Close(); }
@@ -155,13 +162,7 @@ class TestListener {
 class UnansweredListener {
  public:
   UnansweredListener() : listener_(socket(AF_INET, SOCK_STREAM, 0)), port_(0), pending_(false) {
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener_, 0);
-    int length = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    sockaddr_in address = ListenOnLoopback(listener_, 0);
     port_ = ntohs(address.sin_port);
     // Connects complete until the queue is full; the first that does not
     // shows that it is.
