@@ -8,10 +8,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteBytes("fuzz.ini", data, size);
   PlayerInfo info;
   if (LoadPlayerIni("fuzz.ini", info)) {
-    // The colour line carries each spec as one base-95 character: never a
+    // The colour line carries each Spec value as one base-95 character: never a
     // control character.
-    for (int spec : {info.Spec1, info.Spec2}) {
-      const unsigned char sent = static_cast<unsigned char>(EncodeBase95(spec, false)[0]);
+    for (int value : {info.Spec1, info.Spec2}) {
+      const unsigned char sent = static_cast<unsigned char>(EncodeBase95(value, false)[0]);
       if (sent < 32 || sent == 127) __builtin_trap();
     }
   }

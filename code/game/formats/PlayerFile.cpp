@@ -14,13 +14,13 @@ enum Key { kDesc, kColors, kName, kPassword, kSpec, kKeyCount };
 // The order in which keys are tried: the first one a line contains wins.
 const char* const kKeys[kKeyCount] = {"Desc=", "Colors=", "Name=", "Password=", "Spec="};
 
-// The colour line sends each spec as one base-95 character: spec % 95 + 32,
-// in signed arithmetic. Letters, digits and most other characters give
-// printable ones; the blank to '/', bytes 16 to 31 and 0xB1 to 0xD0 would
-// put a control character into the line (a line feed there would end it and
-// start another command).
-bool SpecSendsControlByte(int spec) {
-  const unsigned char sent = static_cast<unsigned char>(spec % 95 + 32);
+// The colour line sends each Spec value as one base-95 character:
+// value % 95 + 32, in signed arithmetic. Letters, digits and most other characters give printable
+// ones; the blank to '/', bytes 16 to 31 and 0xB1 to 0xD0 would put a
+// control character into the line (a line feed there would end it and start
+// another command).
+bool SendsControlByte(int value) {
+  const unsigned char sent = static_cast<unsigned char>(value % 95 + 32);
   return sent < 32 || sent == 127;
 }
 
@@ -68,7 +68,7 @@ bool LoadPlayerIni(const std::string& path, PlayerInfo& info) {
       return false;
     }
   }
-  if (SpecSendsControlByte(info.Spec1) || SpecSendsControlByte(info.Spec2)) {
+  if (SendsControlByte(info.Spec1) || SendsControlByte(info.Spec2)) {
     ErrorLog << "Error: player ini file \"" << path
              << "\" has a Spec= character that would put a control character into the colour line.\n";
     return false;

@@ -1,5 +1,5 @@
 // Player files: the service's character files ("*.ini" in the working
-// folder), with the name, password, colours, description and spec characters.
+// folder), with the name, password, colours, description and Spec characters.
 #pragma once
 #include <string>
 

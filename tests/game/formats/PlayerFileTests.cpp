@@ -121,21 +121,21 @@ TEST(PlayerFile, SpecCharactersAreAnyCharacterThatEncodesPrintably) {
   }
   // A control character in the file encodes to 0xF1.
   PlayerInfo generated;
-  EXPECT_TRUE(LoadPlayerIni(FixturePath("player/controlspec.ini"), generated));
+  EXPECT_TRUE(LoadPlayerIni(FixturePath("player/controlchar.ini"), generated));
   EXPECT_EQ(generated.Spec1, 1);
   EXPECT_EQ(generated.Spec2, 1 - '0');
 
   // Characters whose encoding is a control character: the blank to '/',
   // bytes 16 to 31, and 0xB1 to 0xD0.
-  for (const char* spec : {"Spec=/1", "Spec=1 ", "Spec=!0", "Spec=\x10" "0", "Spec=0\xb1", "Spec=\xd0" "0",
+  for (const char* line : {"Spec=/1", "Spec=1 ", "Spec=!0", "Spec=\x10" "0", "Spec=0\xb1", "Spec=\xd0" "0",
                            "Spec=12\nSpec=1/"}) {
     PlayerInfo info;
-    std::string path = PutIni(settings + spec + "\n");
+    std::string path = PutIni(settings + line + "\n");
     LogTail log;
-    EXPECT_FALSE(LoadPlayerIni(path, info)) << spec;
+    EXPECT_FALSE(LoadPlayerIni(path, info)) << line;
     EXPECT_EQ(log.Text(), "Error: player ini file \"" + path +
                               "\" has a Spec= character that would put a control character into the colour line.\n")
-        << spec;
+        << line;
   }
 }
 

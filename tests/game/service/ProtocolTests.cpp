@@ -189,7 +189,7 @@ TEST_F(GameProtocol, LoginAnswerSendsDescriptionAndColours) {
 // base-95 character: (character - '0') % 95 + 32, in signed arithmetic.
 TEST_F(GameProtocol, SpecCharactersOfThePlayerFileGoOnTheWireAsEncoded) {
   struct Case {
-    std::string spec;  // the two characters after "Spec="
+    std::string characters;  // the two after "Spec="
     std::string sent;  // what the colour line carries for them
   };
   const Case cases[] = {
@@ -201,16 +201,16 @@ TEST_F(GameProtocol, SpecCharactersOfThePlayerFileGoOnTheWireAsEncoded) {
   };
   ResetFolder("players_test");
   for (const Case& c : cases) {
-    WriteFileBytes("players_test/spec.ini",
-                   "V1.6\nName=Bob\nPassword=secret\nColors=#$%&'()*+,\nDesc=A tall fox\nSpec=" + c.spec + "\n");
+    WriteFileBytes("players_test/player.ini",
+                   "V1.6\nName=Bob\nPassword=secret\nColors=#$%&'()*+,\nDesc=A tall fox\nSpec=" + c.characters + "\n");
     LogTail log;
-    ASSERT_TRUE(LoadPlayerIni("players_test\\spec.ini")) << c.spec;
-    EXPECT_EQ(log.Text(), "") << c.spec;
+    ASSERT_TRUE(LoadPlayerIni("players_test\\player.ini")) << c.characters;
+    EXPECT_EQ(log.Text(), "") << c.characters;
     ResetGameProtocol();
     connection.sent.clear();
     Poll("END\n");
     Poll("&&&&&&&&&&&&&\n");
-    EXPECT_EQ(connection.sent, "connect Bob secret\ndesc A tall fox\ncolor #$%&'()*+," + c.sent + " \n") << c.spec;
+    EXPECT_EQ(connection.sent, "connect Bob secret\ndesc A tall fox\ncolor #$%&'()*+," + c.sent + " \n") << c.characters;
   }
 
   // Every byte a Spec character can be: the file is refused exactly when its
@@ -223,14 +223,14 @@ TEST_F(GameProtocol, SpecCharactersOfThePlayerFileGoOnTheWireAsEncoded) {
     const unsigned char sent =
         static_cast<unsigned char>(EncodeBase95(static_cast<signed char>(character) - '0', false)[0]);
     const bool sendable = sent >= 32 && sent != 127;
-    WriteFileBytes("players_test/spec.ini", std::string("V1.6\nName=n\nPassword=p\nColors=c\nDesc=d\nSpec=") +
+    WriteFileBytes("players_test/player.ini", std::string("V1.6\nName=n\nPassword=p\nColors=c\nDesc=d\nSpec=") +
                                                 character + "0\n");
     PlayerInfo info;
     LogTail log;
-    EXPECT_EQ(LoadPlayerIni("players_test\\spec.ini", info), sendable) << code;
+    EXPECT_EQ(LoadPlayerIni("players_test\\player.ini", info), sendable) << code;
     if (sendable) continue;
     refused.push_back(code);
-    EXPECT_EQ(log.Text(), "Error: player ini file \"players_test\\spec.ini\" has a Spec= character that would put a "
+    EXPECT_EQ(log.Text(), "Error: player ini file \"players_test\\player.ini\" has a Spec= character that would put a "
                           "control character into the colour line.\n")
         << code;
   }
