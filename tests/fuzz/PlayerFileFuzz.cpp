@@ -1,7 +1,7 @@
 // Fuzz target: player files.
 #include "FuzzSupport.h"
+#include "game/formats/Base95.h"
 #include "game/formats/PlayerFile.h"
-#include "game/service/GameProtocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::BeginInput();

@@ -224,6 +224,17 @@ def alive(process):
 
 # ---------------------------------------------------------------- the runs
 
+def watch_first_screen(watch, process, exe):
+    """Waits for the process and its first frame, lets it run a while, and
+    marks its memory then as the chooser's."""
+    if not watch.wait_for_process(alive(process)):
+        raise BenchError('%s: the process did not start' % exe)
+    if not watch.wait_for_first_frame(alive(process)):
+        raise BenchError('%s: no frame was shown' % exe)
+    watch.hold(SETTLE_SECONDS, alive(process))
+    watch.mark('chooser')
+
+
 def run_bare(exe, title, folder, display):
     """A bare window: first frame, peak memory after it has run a while, and
     its longest frame (its own report, written when it is closed)."""
@@ -233,12 +244,7 @@ def run_bare(exe, title, folder, display):
         process = subprocess.Popen(['wine', exe], cwd=folder, stdout=log, stderr=subprocess.STDOUT)
     watch = Watch(os.path.basename(exe), title, display)
     try:
-        if not watch.wait_for_process(alive(process)):
-            raise BenchError('%s: the process did not start' % exe)
-        if not watch.wait_for_first_frame(alive(process)):
-            raise BenchError('%s: no frame was shown' % exe)
-        watch.hold(SETTLE_SECONDS, alive(process))
-        watch.mark('chooser')
+        watch_first_screen(watch, process, exe)
         close_window(watch.window)
         process.wait(timeout=60)
     except subprocess.TimeoutExpired:
@@ -269,14 +275,11 @@ def run_program(exe, install, folder, display, session):
     watch = Watch(os.path.basename(exe), PROGRAM_TITLE, display)
     received = os.path.join(folder, 'standin', 'session-1.bin')
     try:
-        if not watch.wait_for_process(alive(process)):
-            raise BenchError('%s: the process did not start' % exe)
         if not session:
-            if not watch.wait_for_first_frame(alive(process)):
-                raise BenchError('%s: no frame was shown' % exe)
-            watch.hold(SETTLE_SECONDS, alive(process))
-            watch.mark('chooser')
+            watch_first_screen(watch, process, exe)
         else:
+            if not watch.wait_for_process(alive(process)):
+                raise BenchError('%s: the process did not start' % exe)
             # The dream is loaded when the game server hears "saltmarrows";
             # the memory is read after it has been drawn a while.
             loaded = False

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "foundation/LogFile.h"
+#include "game/formats/Base95.h"
 #include "game/formats/LocalFiles.h"
 
 namespace {
@@ -14,13 +15,13 @@ enum Key { kDesc, kColors, kName, kPassword, kSpec, kKeyCount };
 // The order in which keys are tried: the first one a line contains wins.
 const char* const kKeys[kKeyCount] = {"Desc=", "Colors=", "Name=", "Password=", "Spec="};
 
-// The colour line sends each Spec value as one base-95 character:
-// value % 95 + 32, in signed arithmetic. Letters, digits and most other characters give printable
+// The colour line sends each Spec value as one base-95 character (in signed
+// arithmetic). Letters, digits and most other characters give printable
 // ones; the blank to '/', bytes 16 to 31 and 0xB1 to 0xD0 would put a
 // control character into the line (a line feed there would end it and start
 // another command).
 bool SendsControlByte(int value) {
-  const unsigned char sent = static_cast<unsigned char>(value % 95 + 32);
+  const unsigned char sent = static_cast<unsigned char>(EncodeBase95(value, false)[0]);
   return sent < 32 || sent == 127;
 }
 

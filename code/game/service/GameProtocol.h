@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "game/formats/Base95.h"
+
 class NetClient;
 struct AvatarRecord;
 
@@ -56,10 +58,6 @@ struct WorldEffects {
 WorldEffects SetWorldEffects(const WorldEffects& effects);
 const WorldEffects& GetWorldEffects();
 
-int DecodeBase95(const std::string& text);
-int DecodeBase95Char(char c);
-// Two characters: value / 95 + 32, then value % 95 + 32; one: value % 95 + 32.
-std::string EncodeBase95(int value, bool twoCharacters);
 // Keeps only the codes 32..126.
 std::string StripControlChars(const std::string& text);
 // Fills the colour code (when the code has ten characters) and, for a frame

@@ -111,19 +111,7 @@ TEST(AvatarFrame, ZeroOrShortFrameAndShortCodeLeaveTheRecord) {
 class GameProtocol : public testing::Test {
  protected:
   void SetUp() override {
-    ResetGameProtocol();
-    ClearAvatars();
-    ClearPortals();
-    DrainMessages();
-    SetViewPosition(0, 0);
-    EffectLog().clear();
-    GetPlayerInfo() = PlayerInfo();
-    GetPlayerInfo().Name = "Bob";
-    GetPlayerInfo().Password = "secret";
-    GetPlayerInfo().Desc = "A tall fox";
-    GetPlayerInfo().Colors = "#$%&'()*+,";
-    GetPlayerInfo().Spec1 = 3;
-    GetPlayerInfo().Spec2 = 5;
+    ResetServiceState();
     SetServerConnection(&connection);
     previousEffects = SetWorldEffects(RecordingEffects());
   }

@@ -65,3 +65,21 @@ std::vector<std::string> DrainMessages() {
   while (PopMessage(line)) lines.push_back(line);
   return lines;
 }
+
+void ResetServiceState() {
+  ResetGameProtocol();
+  ClearAvatars();
+  ClearPortals();
+  DrainMessages();
+  SetViewPosition(0, 0);
+  EffectLog().clear();
+  EffectResults() = ScriptedResults();
+  PlayerInfo& player = GetPlayerInfo();
+  player = PlayerInfo();
+  player.Name = "Bob";
+  player.Password = "secret";
+  player.Desc = "A tall fox";
+  player.Colors = "#$%&'()*+,";
+  player.Spec1 = 3;
+  player.Spec2 = 5;
+}

@@ -33,3 +33,9 @@ ScriptedResults& EffectResults();
 
 // Every status line waiting in the queue, which is left empty.
 std::vector<std::string> DrainMessages();
+
+// The protocol and the store as at program start, no effects recorded, map
+// loads and extractions succeeding, and Bob's player file loaded (password
+// "secret", description "A tall fox", colours "#$%&'()*+,", Spec values 3
+// and 5).
+void ResetServiceState();

@@ -73,21 +73,7 @@ void StandInSession::SetUp() {
   testName_ = std::string(info->test_suite_name()) + "." + info->name();
   for (char& c : testName_)
     if (c == '/') c = '_';
-  ResetGameProtocol();
-  ClearAvatars();
-  ClearPortals();
-  DrainMessages();
-  SetViewPosition(0, 0);
-  EffectLog().clear();
-  EffectResults() = ScriptedResults();
-  PlayerInfo& player = GetPlayerInfo();
-  player = PlayerInfo();
-  player.Name = "Bob";
-  player.Password = "secret";
-  player.Desc = "A tall fox";
-  player.Colors = "#$%&'()*+,";
-  player.Spec1 = 3;
-  player.Spec2 = 5;
+  ResetServiceState();
   previousEffects_ = SetWorldEffects(RecordingEffects());
   started_ = true;
   std::filesystem::create_directories("standin/dreams");
